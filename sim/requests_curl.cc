@@ -1,0 +1,317 @@
+// The framework's HTTP request service in the simulated host, on libcurl: one worker thread
+// drives every transfer at once through a multi handle, so handing a request over never waits
+// for the network and one receiver that never answers does not hold up the others.
+//
+// Where it knowingly differs from the real framework: callbacks run on the worker thread rather
+// than being queued for the game thread's tick (the plugin must accept either); a transport
+// failure carries curl's description of it rather than an empty text; the timeouts default to
+// 10 s instead of 30-60 s; and the number of pending requests is bounded.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "sim/internal.h"
+#include "sim/reason_phrase.h"
+#include "sim/sim_control.h"
+
+namespace sim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Headers = std::unordered_map<std::string, std::string>;
+
+struct Pending {
+  std::string url;
+  std::string body;
+  std::string content_type;
+  std::vector<std::string> headers;
+  API::Requests::Callback callback;
+  Clock::time_point not_before;
+};
+
+struct Transfer {
+  Pending request;
+  CURL* easy = nullptr;
+  curl_slist* header_list = nullptr;
+  std::string response;
+  std::string status_line;
+  Headers response_headers;
+  char error[CURL_ERROR_SIZE] = {};
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+  static_cast<Transfer*>(user)->response.append(data, size * count);
+  return size * count;
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  std::string line(data, size * count);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (line.rfind("HTTP/", 0) == 0) {
+    transfer->status_line = line;  // the last one wins (after a 100 Continue)
+    transfer->response_headers.clear();
+  } else if (const auto colon = line.find(':'); colon != std::string::npos) {
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(' '));
+    transfer->response_headers[line.substr(0, colon)] = value;
+  }
+  return size * count;
+}
+
+// "<code> <reason>", the reason as the server sent it, or the standard one.
+std::string StatusText(long code, const std::string& status_line) {
+  const auto first = status_line.find(' ');
+  const auto second = first == std::string::npos ? first : status_line.find(' ', first + 1);
+  std::string reason = second == std::string::npos ? std::string() : status_line.substr(second + 1);
+  if (reason.empty()) reason = ReasonPhrase(static_cast<int>(code));
+  return std::to_string(code) + " " + reason;
+}
+
+class RequestService {
+ public:
+  RequestService() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+
+  ~RequestService() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      abandon_ = true;  // the process is exiting: nobody is left to call back
+    }
+    Wake();
+    if (worker_.joinable()) worker_.join();
+  }
+
+  bool Post(Pending request) {
+    std::unique_lock lock(mutex_);
+    if (options_.refuse_handover || stopping_ || in_flight_ >= options_.queue_capacity) {
+      ++stats_.dropped;
+      return false;
+    }
+    request.not_before = Clock::now() + options_.delay;
+    queue_.push_back(std::move(request));
+    ++in_flight_;
+    ++stats_.handed_over;
+    if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+    lock.unlock();
+    Wake();
+    return true;
+  }
+
+  void SetOptions(const RequestOptions& options) {
+    std::lock_guard lock(mutex_);
+    options_ = options;
+  }
+
+  RequestStats Stats() {
+    std::lock_guard lock(mutex_);
+    return stats_;
+  }
+
+  bool Drain(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return idle_.wait_for(lock, timeout, [this] { return in_flight_ == 0; });
+  }
+
+  void Cancel() {
+    {
+      std::lock_guard lock(mutex_);
+      cancel_ = true;
+    }
+    Wake();
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return in_flight_ == 0; });
+    cancel_ = false;
+  }
+
+ private:
+  void Wake() {
+    std::lock_guard lock(multi_mutex_);
+    if (multi_ != nullptr) curl_multi_wakeup(multi_);
+  }
+
+  void Run() {
+    {
+      std::lock_guard lock(multi_mutex_);
+      multi_ = curl_multi_init();
+    }
+    std::vector<std::unique_ptr<Transfer>> active;
+    std::deque<Pending> waiting;
+    for (;;) {
+      bool cancel = false;
+      {
+        std::lock_guard lock(mutex_);
+        if (abandon_) break;
+        cancel = cancel_;
+        while (!queue_.empty()) {
+          waiting.push_back(std::move(queue_.front()));
+          queue_.pop_front();
+        }
+      }
+      if (cancel) {
+        for (auto& transfer : active) Finish(std::move(transfer), false, "cancelled");
+        active.clear();
+        for (auto& request : waiting) Complete(request.callback, false, "cancelled", {});
+        waiting.clear();
+      }
+      StartDue(waiting, active);
+      int running = 0;
+      curl_multi_perform(multi_, &running);
+      CollectDone(active);
+      int timeout_ms = 1000;
+      for (const Pending& request : waiting) {
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(request.not_before -
+                                                                                Clock::now());
+        timeout_ms = std::clamp(static_cast<int>(wait.count()) + 1, 1, timeout_ms);
+      }
+      curl_multi_poll(multi_, nullptr, 0, timeout_ms, nullptr);
+    }
+    for (auto& transfer : active) Release(*transfer);
+    std::lock_guard lock(multi_mutex_);
+    curl_multi_cleanup(multi_);
+    multi_ = nullptr;
+  }
+
+  void StartDue(std::deque<Pending>& waiting, std::vector<std::unique_ptr<Transfer>>& active) {
+    RequestOptions options;
+    {
+      std::lock_guard lock(mutex_);
+      options = options_;
+    }
+    const auto now = Clock::now();
+    for (auto it = waiting.begin(); it != waiting.end();) {
+      if (it->not_before > now) {
+        ++it;
+        continue;
+      }
+      auto transfer = std::make_unique<Transfer>();
+      transfer->request = std::move(*it);
+      it = waiting.erase(it);
+      CURL* easy = curl_easy_init();
+      transfer->easy = easy;
+      const Pending& request = transfer->request;
+      transfer->header_list = curl_slist_append(transfer->header_list,
+                                                ("Content-Type: " + request.content_type).c_str());
+      for (const std::string& header : request.headers) {
+        transfer->header_list = curl_slist_append(transfer->header_list, header.c_str());
+      }
+      curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+      curl_easy_setopt(easy, CURLOPT_POST, 1L);
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                       static_cast<curl_off_t>(request.body.size()));
+      curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->header_list);
+      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
+      curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+      curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeader);
+      curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+      curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->error);
+      curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+      curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                       static_cast<long>(options.connect_timeout.count()));
+      curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options.total_timeout.count()));
+      curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
+      curl_multi_add_handle(multi_, easy);
+      active.push_back(std::move(transfer));
+    }
+  }
+
+  void CollectDone(std::vector<std::unique_ptr<Transfer>>& active) {
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      const auto it = std::find_if(active.begin(), active.end(), [message](const auto& t) {
+        return t->easy == message->easy_handle;
+      });
+      if (it == active.end()) continue;
+      std::unique_ptr<Transfer> transfer = std::move(*it);
+      active.erase(it);
+      if (message->data.result != CURLE_OK) {
+        std::string text =
+            transfer->error[0] != 0 ? transfer->error : curl_easy_strerror(message->data.result);
+        Finish(std::move(transfer), false, text);
+        continue;
+      }
+      long code = 0;
+      curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &code);
+      const bool success = code >= 200 && code < 300;
+      std::string text =
+          code == 200 ? std::move(transfer->response) : StatusText(code, transfer->status_line);
+      Finish(std::move(transfer), success, text);
+    }
+  }
+
+  void Finish(std::unique_ptr<Transfer> transfer, bool success, const std::string& text) {
+    Headers headers = std::move(transfer->response_headers);
+    API::Requests::Callback callback = std::move(transfer->request.callback);
+    Release(*transfer);
+    Complete(callback, success, text, std::move(headers));
+  }
+
+  void Release(Transfer& transfer) {
+    curl_multi_remove_handle(multi_, transfer.easy);
+    curl_easy_cleanup(transfer.easy);
+    curl_slist_free_all(transfer.header_list);
+  }
+
+  void Complete(const API::Requests::Callback& callback, bool success, const std::string& text,
+                Headers headers) {
+    try {
+      if (callback) callback(success, text, std::move(headers));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "request service: a callback threw: %s\n", e.what());
+    } catch (...) {
+      std::fprintf(stderr, "request service: a callback threw\n");
+    }
+    std::lock_guard lock(mutex_);
+    ++(success ? stats_.sent : stats_.failed);
+    if (--in_flight_ == 0) idle_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable idle_;
+  std::deque<Pending> queue_;
+  std::size_t in_flight_ = 0;
+  RequestOptions options_;
+  RequestStats stats_;
+  bool stopping_ = false;
+  bool abandon_ = false;
+  bool cancel_ = false;
+  std::thread worker_;
+  std::mutex multi_mutex_;
+  CURLM* multi_ = nullptr;
+};
+
+RequestService& TheService() {
+  static RequestService service;
+  return service;
+}
+
+}  // namespace
+
+void SetRequestOptions(const RequestOptions& options) { TheService().SetOptions(options); }
+RequestStats GetRequestStats() { return TheService().Stats(); }
+bool DrainRequests(std::chrono::milliseconds timeout) { return TheService().Drain(timeout); }
+void CancelRequests() { TheService().Cancel(); }
+
+}  // namespace sim
+
+API::Requests& API::Requests::Get() {
+  static Requests requests;
+  return requests;
+}
+
+bool API::Requests::CreatePostRequest(const std::string& url, const Callback& callback,
+                                      const std::string& body, const std::string& content_type,
+                                      std::vector<std::string> headers) {
+  return sim::TheService().Post(
+      {url, body, content_type, std::move(headers), callback, sim::Clock::time_point{}});
+}

@@ -1,0 +1,103 @@
+// Control of the simulated host: what a test, a benchmark or the stand-in server does to the
+// simulated server from outside (players, the world, the command line, faults) and the counters
+// it reads back. None of this is part of the host seam; the plugin never includes this header.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+namespace sim {
+
+// ----- Allocator ------------------------------------------------------------------------------
+struct AllocatorStats {
+  std::int64_t live_blocks = 0;
+  std::int64_t live_bytes = 0;
+  std::int64_t malloc_calls = 0;
+  std::int64_t realloc_calls = 0;
+  std::int64_t free_calls = 0;
+};
+HOST_API AllocatorStats GetAllocatorStats();
+// The n-th allocation from now on (1 = the next) throws std::bad_alloc, as running out of memory
+// would; 0 turns the fault off.
+HOST_API void FailAllocation(std::int64_t nth);
+
+// ----- Server folder and log sinks -------------------------------------------------------------
+// The folder GetCurrentDir reports; made absolute, trailing separators dropped.
+HOST_API void SetServerDir(const std::string& dir);
+// Replaces the host's sink list (before the plugin is loaded, as the server sets it up).
+HOST_API void SetLogSinks(std::vector<spdlog::sink_ptr> sinks);
+// The default list: one thread-safe console sink on standard output.
+HOST_API void UseConsoleLogSink();
+// Adds a thread-safe file sink that writes to `path` (truncated first).
+HOST_API void AddLogFile(const std::string& path);
+
+// ----- Process command line ------------------------------------------------------------------
+// Replaces what GetCommandLineW reports (until then it is this process's own, quoted).
+HOST_API void SetCommandLine(const HostText& command_line);
+// Blocks from CommandLineToArgvW not yet given back with LocalFree.
+HOST_API std::int64_t LiveArgvBlocks();
+
+// ----- The game world ------------------------------------------------------------------------
+struct PlayerSetup {
+  std::string eos_id;          // UTF-8
+  std::string character_name;  // UTF-8
+  bool admin = false;
+  bool has_root_component = true;
+  double x = 0, y = 0, z = 0;
+};
+// Creates the game mode with `map_name`; until then there is none, as while a server starts.
+HOST_API void StartWorld(const std::string& map_name);
+// Ends the world: no game mode, no players.
+HOST_API void StopWorld();
+HOST_API void SetMapName(const std::string& map_name);
+// A new player's controller, owned by the world until StopWorld.
+HOST_API AShooterPlayerController* AddPlayer(const PlayerSetup& setup);
+HOST_API void SetAdmin(AShooterPlayerController* controller, bool admin);
+HOST_API void SetPosition(AShooterPlayerController* controller, double x, double y, double z);
+HOST_API void SetCharacterName(AShooterPlayerController* controller, const std::string& name);
+
+// What the game's own console-command function received.
+struct ReceivedCommand {
+  AShooterPlayerController* controller = nullptr;
+  HostText command;
+  bool write_to_log = false;
+};
+// The game calls its console-command function (through whatever is hooked in front of it) as
+// when a player typed `command`; returns the result text the call produced.
+HOST_API HostText RunConsoleCommand(AShooterPlayerController* controller, const HostText& command);
+HOST_API std::vector<ReceivedCommand> TakeReceivedCommands();
+
+// ----- Hooks ---------------------------------------------------------------------------------
+// Detours installed in front of the named function.
+HOST_API int HookCount(const std::string& name);
+// Takes off every detour still installed, as the framework does when it unloads a plugin.
+HOST_API int RemoveAllHooks();
+
+// ----- Requests ------------------------------------------------------------------------------
+struct RequestOptions {
+  std::chrono::milliseconds connect_timeout{10000};
+  std::chrono::milliseconds total_timeout{10000};
+  std::size_t queue_capacity = 256;    // requests handed over and not yet completed
+  std::chrono::milliseconds delay{0};  // held back this long before being sent
+  bool refuse_handover = false;        // CreatePostRequest returns false
+};
+HOST_API void SetRequestOptions(const RequestOptions& options);
+struct RequestStats {
+  std::int64_t handed_over = 0;
+  std::int64_t sent = 0;     // completed with a 2xx status
+  std::int64_t failed = 0;   // completed otherwise, or cancelled
+  std::int64_t dropped = 0;  // refused at hand-over
+};
+HOST_API RequestStats GetRequestStats();
+// Waits until every request handed over so far has completed and its callback has returned, or
+// until `timeout` passes. True when nothing is pending.
+HOST_API bool DrainRequests(std::chrono::milliseconds timeout);
+// Ends every pending request; their callbacks run with success false and "cancelled".
+HOST_API void CancelRequests();
+
+}  // namespace sim

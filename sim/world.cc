@@ -1,0 +1,234 @@
+// The simulated game world: player controllers, the game mode, and the address lookups by text
+// key through which the plugin reaches them. Field and bit layouts mimic the engine's closely
+// enough that a plugin reading the wrong field, bit or width sees wrong values.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "sim/internal.h"
+#include "sim/sim_control.h"
+
+// The engine's component with its world transform: 96 bytes, the translation's X, Y and Z as
+// 64-bit floats at bytes 32, 40 and 48.
+class USceneComponent {
+ public:
+  unsigned char header[0x1B0] = {};
+  alignas(16) unsigned char component_to_world[96] = {};
+};
+
+class AShooterPlayerController {
+ public:
+  unsigned char header[0x2C0] = {};
+  USceneComponent* root_component = nullptr;
+  unsigned char padding[0x48] = {};
+  // The word that holds the administrator bit among its neighbours, as the engine packs them.
+  std::uint32_t flags = 0;
+  FString eos_id;
+  FString character_name;
+  std::unique_ptr<USceneComponent> component;
+};
+
+class AShooterGameMode {
+ public:
+  FString map_name;
+};
+
+namespace sim {
+
+void Fatal(const char* format, ...) {
+  std::fflush(stdout);
+  std::fputs("simulated host: fatal: ", stderr);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fputs("\n", stderr);
+  std::fflush(stderr);
+  std::abort();
+}
+
+namespace {
+
+constexpr std::uint32_t kAdminBit = 5;
+// Neighbouring flags that are set for every controller, so that a reader that forgets to shift
+// or mask sees "admin" everywhere.
+constexpr std::uint32_t kNeighbourFlags = (1u << 4) | (1u << 6) | (1u << 31);
+
+void WriteTransform(USceneComponent& component, double x, double y, double z) {
+  std::memcpy(component.component_to_world + 32, &x, sizeof x);
+  std::memcpy(component.component_to_world + 40, &y, sizeof y);
+  std::memcpy(component.component_to_world + 48, &z, sizeof z);
+}
+
+struct World {
+  std::unique_ptr<AShooterGameMode> game_mode;
+  std::vector<std::unique_ptr<AShooterPlayerController>> players;
+  std::mutex received_mutex;
+  std::vector<ReceivedCommand> received;
+};
+
+World& TheWorld() {
+  static auto* world = new World();
+  return *world;
+}
+
+class ApiUtils final : public AsaApi::IApiUtils {
+ public:
+  UWorld* GetWorld() const override { return nullptr; }
+  AShooterGameMode* CurrentGameMode() const override { return TheWorld().game_mode.get(); }
+};
+
+const std::unordered_map<std::string_view, void*>& Functions() {
+  static const std::unordered_map<std::string_view, void*> functions = {
+      {"FMemory.Malloc(unsigned__int64,unsignedint)", reinterpret_cast<void*>(&EngineMalloc)},
+      {"FMemory.Realloc(void*,unsigned__int64,unsignedint)",
+       reinterpret_cast<void*>(&EngineRealloc)},
+      {"FMemory.Free(void*)", reinterpret_cast<void*>(&EngineFree)},
+      {"AShooterPlayerController.GetPlayerCharacterName()",
+       reinterpret_cast<void*>(&GamePlayerCharacterName)},
+      {"AShooterGameMode.GetMapName()", reinterpret_cast<void*>(&GameMapName)},
+      {"AShooterPlayerController.ConsoleCommand(FString&,bool)",
+       reinterpret_cast<void*>(&GameConsoleCommand)},
+  };
+  return functions;
+}
+
+const std::unordered_map<std::string_view, std::size_t>& Fields() {
+  static const std::unordered_map<std::string_view, std::size_t> fields = {
+      {"AActor.RootComponent", offsetof(AShooterPlayerController, root_component)},
+      {"USceneComponent.ComponentToWorld", offsetof(USceneComponent, component_to_world)},
+  };
+  return fields;
+}
+
+}  // namespace
+
+FString* GameConsoleCommand(AShooterPlayerController* controller, FString* result, FString* command,
+                            bool write_to_log) {
+  World& world = TheWorld();
+  {
+    std::lock_guard lock(world.received_mutex);
+    world.received.push_back({controller, HostText(**command), write_to_log});
+  }
+  *result = command->IsEmpty() ? FString() : FString(HOST_TEXT("Command executed"));
+  return result;
+}
+
+FString* GamePlayerCharacterName(AShooterPlayerController* controller, FString* result) {
+  *result = controller->character_name;
+  return result;
+}
+
+FString* GameMapName(AShooterGameMode* game_mode, FString* result) {
+  *result = game_mode->map_name;
+  return result;
+}
+
+void StartWorld(const std::string& map_name) {
+  World& world = TheWorld();
+  world.game_mode = std::make_unique<AShooterGameMode>();
+  world.game_mode->map_name = FString(DecodeUtf8(map_name).c_str());
+}
+
+void StopWorld() {
+  World& world = TheWorld();
+  world.game_mode.reset();
+  world.players.clear();
+  std::lock_guard lock(world.received_mutex);
+  world.received.clear();
+}
+
+void SetMapName(const std::string& map_name) {
+  World& world = TheWorld();
+  if (!world.game_mode) Fatal("SetMapName: the world has not started");
+  world.game_mode->map_name = FString(DecodeUtf8(map_name).c_str());
+}
+
+AShooterPlayerController* AddPlayer(const PlayerSetup& setup) {
+  auto controller = std::make_unique<AShooterPlayerController>();
+  controller->flags = kNeighbourFlags;
+  controller->eos_id = FString(DecodeUtf8(setup.eos_id).c_str());
+  controller->character_name = FString(DecodeUtf8(setup.character_name).c_str());
+  controller->component = std::make_unique<USceneComponent>();
+  if (setup.has_root_component) controller->root_component = controller->component.get();
+  WriteTransform(*controller->component, setup.x, setup.y, setup.z);
+  SetAdmin(controller.get(), setup.admin);
+  TheWorld().players.push_back(std::move(controller));
+  return TheWorld().players.back().get();
+}
+
+void SetAdmin(AShooterPlayerController* controller, bool admin) {
+  if (admin) {
+    controller->flags |= 1u << kAdminBit;
+  } else {
+    controller->flags &= ~(1u << kAdminBit);
+  }
+}
+
+void SetPosition(AShooterPlayerController* controller, double x, double y, double z) {
+  WriteTransform(*controller->component, x, y, z);
+}
+
+void SetCharacterName(AShooterPlayerController* controller, const std::string& name) {
+  controller->character_name = FString(DecodeUtf8(name).c_str());
+}
+
+HostText RunConsoleCommand(AShooterPlayerController* controller, const HostText& command) {
+  constexpr const char* kName = "AShooterPlayerController.ConsoleCommand(FString&,bool)";
+  const auto entry = reinterpret_cast<ConsoleCommandFn>(
+      CurrentEntry(kName, reinterpret_cast<void*>(&GameConsoleCommand)));
+  FString text(command.c_str());
+  FString result;
+  FString* returned = entry(controller, &result, &text, false);
+  return HostText(**returned);
+}
+
+std::vector<ReceivedCommand> TakeReceivedCommands() {
+  World& world = TheWorld();
+  std::lock_guard lock(world.received_mutex);
+  return std::exchange(world.received, {});
+}
+
+}  // namespace sim
+
+void* GetAddress(const char* name) {
+  const auto& functions = sim::Functions();
+  const auto it = functions.find(name);
+  if (it == functions.end()) sim::Fatal("GetAddress: unknown function key \"%s\"", name);
+  return it->second;
+}
+
+void* GetAddress(const void* object, const char* name) {
+  const auto& fields = sim::Fields();
+  const auto it = fields.find(name);
+  if (it == fields.end()) sim::Fatal("GetAddress: unknown field key \"%s\"", name);
+  return const_cast<char*>(static_cast<const char*>(object)) + it->second;
+}
+
+BitField GetBitField(const void* object, const char* name) {
+  if (std::string_view(name) != "APrimalPlayerController.bIsAdmin") {
+    sim::Fatal("GetBitField: unknown bit field key \"%s\"", name);
+  }
+  const auto* controller = static_cast<const AShooterPlayerController*>(object);
+  return BitField{reinterpret_cast<std::uint64_t>(&controller->flags), sim::kAdminBit, 1};
+}
+
+namespace AsaApi {
+
+IApiUtils& GetApiUtils() {
+  static auto* utils = new sim::ApiUtils();
+  return *utils;
+}
+
+FString IApiUtils::GetEOSIDFromController(AShooterPlayerController* controller) {
+  return controller == nullptr ? FString() : controller->eos_id;
+}
+
+}  // namespace AsaApi

@@ -1,0 +1,12 @@
+// Bounded wide formatting where wchar_t is the engine's 16-bit unit: the runtime's own routine.
+#include <cwchar>
+
+#include "host/wide_format.h"
+
+namespace quillmark::host {
+
+int FormatUnits(HostChar* buffer, std::size_t capacity, const HostChar* format, va_list args) {
+  return std::vswprintf(buffer, capacity, format, args);
+}
+
+}  // namespace quillmark::host
