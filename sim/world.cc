@@ -86,7 +86,8 @@ class ApiUtils final : public AsaApi::IApiUtils {
 };
 
 const std::unordered_map<std::string_view, void*>& Functions() {
-  static const std::unordered_map<std::string_view, void*> functions = {
+  // Never destroyed: host strings held by statics of other modules are given back during exit.
+  static const auto* functions = new std::unordered_map<std::string_view, void*>{
       {"FMemory.Malloc(unsigned__int64,unsignedint)", reinterpret_cast<void*>(&EngineMalloc)},
       {"FMemory.Realloc(void*,unsigned__int64,unsignedint)",
        reinterpret_cast<void*>(&EngineRealloc)},
@@ -97,15 +98,15 @@ const std::unordered_map<std::string_view, void*>& Functions() {
       {"AShooterPlayerController.ConsoleCommand(FString&,bool)",
        reinterpret_cast<void*>(&GameConsoleCommand)},
   };
-  return functions;
+  return *functions;
 }
 
 const std::unordered_map<std::string_view, std::size_t>& Fields() {
-  static const std::unordered_map<std::string_view, std::size_t> fields = {
+  static const auto* fields = new std::unordered_map<std::string_view, std::size_t>{
       {"AActor.RootComponent", offsetof(AShooterPlayerController, root_component)},
       {"USceneComponent.ComponentToWorld", offsetof(USceneComponent, component_to_world)},
   };
-  return fields;
+  return *fields;
 }
 
 }  // namespace

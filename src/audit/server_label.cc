@@ -1,0 +1,58 @@
+// Finding the server label. The option is looked for in the arguments exactly as the Windows
+// command-line split delivers them, so quoting and backslashes follow Windows' own rules.
+#include "audit/server_label.h"
+
+#include <memory>
+
+namespace quillmark {
+namespace {
+
+struct LocalFreeDeleter {
+  void operator()(HostChar** argv) const { LocalFree(argv); }
+};
+using ArgvBlock = std::unique_ptr<HostChar*[], LocalFreeDeleter>;
+
+// The kept label; its buffer is given back when the plugin is unloaded.
+FString& LabelCache() {
+  static FString cache;
+  return cache;
+}
+
+// Replaces `label` with the value of the first argument that begins with "-serverkey=" in any
+// letter case; leaves it alone when there is none.
+void TakeServerKeyOption(FString& label) {
+  int count = 0;
+  const ArgvBlock argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!argv) return;
+  const FString prefix(HOST_TEXT("-serverkey="));
+  for (int i = 0; i < count; ++i) {
+    FString argument(argv[i]);
+    if (argument.RemoveFromStart(prefix, ESearchCase::IgnoreCase)) {
+      label.AssignRange(*argument, argument.Len());
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+FString GetServerLabel() {
+  FString& cache = LabelCache();
+  if (cache.GetCharArray().Num() >= 2) return cache;
+
+  FString label;
+  AShooterGameMode* game_mode = AsaApi::GetApiUtils().CurrentGameMode();
+  if (game_mode != nullptr) {
+    using GetMapNameFn = FString* (*)(AShooterGameMode*, FString*);
+    reinterpret_cast<GetMapNameFn>(GetAddress("AShooterGameMode.GetMapName()"))(game_mode, &label);
+  }
+  TakeServerKeyOption(label);
+  // Without a game mode the map is not known yet: keep nothing, so that the label is found
+  // again once the world exists.
+  if (game_mode != nullptr) cache.AssignRange(*label, label.Len());
+  return label;
+}
+
+void ResetServerLabelForTesting() { LabelCache().Empty(); }
+
+}  // namespace quillmark

@@ -1,0 +1,18 @@
+// The server label: the short text naming this server in audit lines and notifications, taken
+// from the "-serverkey=" option of the server's command line or, without it, from the map.
+#pragma once
+
+#include "host/host.h"
+
+namespace quillmark {
+
+// A new FString with the server label, possibly empty; the caller owns it. The first non-empty
+// label is kept for as long as the plugin is loaded, so later calls cost one copy. While the
+// game has no game mode (as during start-up) only the command line is looked at and nothing is
+// kept. Game thread.
+FString GetServerLabel();
+
+// Forgets the kept label, as a fresh load of the plugin would. For tests.
+void ResetServerLabelForTesting();
+
+}  // namespace quillmark

@@ -1,0 +1,30 @@
+// The plugin's one logger, writing into the server's own log outputs under the name
+// "ASA:Quillmark" with the pattern "%D %R [%n][%l] %v", every line ending in CR LF and flushed
+// at once. The logging library's headers stay inside logger.cc.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace spdlog {
+class logger;
+}  // namespace spdlog
+
+namespace quillmark {
+
+inline constexpr char kPluginName[] = "ASA:Quillmark";
+
+// The holder of the plugin's logger; empty until CreatePluginLogger has run, never changed
+// after start-up. Any thread.
+std::shared_ptr<spdlog::logger>& PluginLogger();
+
+// Creates the logger over a copy of the host's current sinks (GetLogSinks). It is not entered
+// in the logging library's registry. Loading thread, once, before the command handler exists.
+void CreatePluginLogger();
+
+// Write one finished text, as it is (braces included), at level info or error. Any thread;
+// nothing is written before the logger exists.
+void LogInfo(const std::string& text);
+void LogError(const std::string& text);
+
+}  // namespace quillmark

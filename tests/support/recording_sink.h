@@ -1,0 +1,47 @@
+// A log sink that keeps every formatted line and counts flushes, for tests that read what the
+// plugin wrote into the server's log.
+#pragma once
+
+#include <spdlog/details/null_mutex.h>
+#include <spdlog/sinks/base_sink.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quillmark::testing {
+
+class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
+ public:
+  std::vector<std::string> Lines() {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+  int Flushes() {
+    std::lock_guard lock(mutex_);
+    return flushes_;
+  }
+  // Lines flushed so far: a line counts once a flush followed it.
+  int FlushedLines() {
+    std::lock_guard lock(mutex_);
+    return flushed_lines_;
+  }
+
+ protected:
+  void sink_it_(const spdlog::details::log_msg& message) override {
+    spdlog::memory_buf_t formatted;
+    formatter_->format(message, formatted);
+    lines_.emplace_back(formatted.data(), formatted.size());
+  }
+  void flush_() override {
+    ++flushes_;
+    flushed_lines_ = static_cast<int>(lines_.size());
+  }
+
+ private:
+  std::vector<std::string> lines_;
+  int flushes_ = 0;
+  int flushed_lines_ = 0;
+};
+
+}  // namespace quillmark::testing
