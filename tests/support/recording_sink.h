@@ -17,6 +17,11 @@ class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
     std::lock_guard lock(mutex_);
     return lines_;
   }
+  // Each line's level and message, as "info: <text>", without the time or the line end.
+  std::vector<std::string> Messages() {
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
   int Flushes() {
     std::lock_guard lock(mutex_);
     return flushes_;
@@ -32,6 +37,9 @@ class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
     spdlog::memory_buf_t formatted;
     formatter_->format(message, formatted);
     lines_.emplace_back(formatted.data(), formatted.size());
+    const auto level = spdlog::level::to_string_view(message.level);
+    messages_.push_back(std::string(level.data(), level.size()) + ": " +
+                        std::string(message.payload.data(), message.payload.size()));
   }
   void flush_() override {
     ++flushes_;
@@ -40,6 +48,7 @@ class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
 
  private:
   std::vector<std::string> lines_;
+  std::vector<std::string> messages_;
   int flushes_ = 0;
   int flushed_lines_ = 0;
 };
