@@ -159,7 +159,7 @@ class RequestService {
       if (cancel) {
         for (auto& transfer : active) Finish(std::move(transfer), false, "cancelled");
         active.clear();
-        for (auto& request : waiting) Complete(request.callback, false, "cancelled", {});
+        for (auto& request : waiting) Complete(std::move(request.callback), false, "cancelled", {});
         waiting.clear();
       }
       StartDue(waiting, active);
@@ -253,7 +253,7 @@ class RequestService {
     Headers headers = std::move(transfer->response_headers);
     API::Requests::Callback callback = std::move(transfer->request.callback);
     Release(*transfer);
-    Complete(callback, success, text, std::move(headers));
+    Complete(std::move(callback), success, text, std::move(headers));
   }
 
   void Release(Transfer& transfer) {
@@ -262,7 +262,9 @@ class RequestService {
     curl_slist_free_all(transfer.header_list);
   }
 
-  void Complete(const API::Requests::Callback& callback, bool success, const std::string& text,
+  // Runs the callback and destroys it before the request counts as completed: its code may
+  // belong to a library that is unloaded as soon as nothing is pending.
+  void Complete(API::Requests::Callback callback, bool success, const std::string& text,
                 Headers headers) {
     try {
       if (callback) callback(success, text, std::move(headers));
@@ -271,6 +273,7 @@ class RequestService {
     } catch (...) {
       std::fprintf(stderr, "request service: a callback threw\n");
     }
+    callback = nullptr;
     std::lock_guard lock(mutex_);
     ++(success ? stats_.sent : stats_.failed);
     if (--in_flight_ == 0) idle_.notify_all();

@@ -13,6 +13,9 @@
 
 namespace sim {
 
+// UTF-8 of host text; a lone surrogate becomes '?'.
+HOST_API std::string Utf8(const HostText& text);
+
 // ----- Allocator ------------------------------------------------------------------------------
 struct AllocatorStats {
   std::int64_t live_blocks = 0;

@@ -105,6 +105,8 @@ std::string EncodeUtf8(const HostText& text) {
   return out;
 }
 
+std::string Utf8(const HostText& text) { return EncodeUtf8(text); }
+
 }  // namespace sim
 
 std::string AsaApi::Tools::GetCurrentDir() {

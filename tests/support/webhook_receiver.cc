@@ -191,7 +191,17 @@ struct WebhookReceiver::State {
     received[index].status = verdict.status;
     if (verdict.status != 204) {
       response.set_content(verdict.error_body, "application/json");
-    } else if (options.print != nullptr) {
+      return;
+    }
+    if (request.get_param_value("wait") == "true") {
+      // With ?wait=true Discord answers 200 with the message it made.
+      json message = json::parse(request.body);
+      message = json{{"id", std::to_string(1000000 + index)}, {"embeds", message["embeds"]}};
+      response.status = 200;
+      received[index].status = 200;
+      response.set_content(message.dump(), "application/json");
+    }
+    if (options.print != nullptr) {
       *options.print << DescribeWebhookPost(request.body) << std::flush;
     }
   }

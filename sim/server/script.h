@@ -1,0 +1,44 @@
+// The directives of the stand-in server's scripted play, one per line: players joining, typing
+// console commands, gaining or losing the administrator bit, moving, the map changing, and
+// waiting for webhook posts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace sim::server {
+
+struct Join {
+  std::string player;
+  std::string eos_id;
+  std::optional<std::string> character_name;  // the player's name when absent
+  bool admin = false;
+  double x = 0, y = 0, z = 0;
+  bool has_root_component = true;
+};
+struct Command {
+  std::string player;
+  std::string command;  // verbatim: may be empty, hold blanks, braces, quotes, any UTF-8
+};
+struct Admin {
+  std::string player;
+  bool on = false;
+};
+struct Move {
+  std::string player;
+  double x = 0, y = 0, z = 0;
+};
+struct Map {
+  std::string name;
+};
+struct Wait {};
+struct Nothing {};  // a blank line or a comment
+
+using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait>;
+
+// The directive on `line` (without its line end), or an error message saying what is wrong.
+std::variant<Directive, std::string> ParseDirective(std::string_view line);
+
+}  // namespace sim::server

@@ -1,0 +1,150 @@
+// The command handler. Everything it learns about the player and the command is gathered first;
+// only then are the audit line and the notification written, so that a failure part way never
+// leaves a command logged one way and treated another.
+#include "audit/command_handler.h"
+
+#include <fmt/format.h>
+
+#include <cstring>
+#include <exception>
+
+#include "audit/audit_text.h"
+#include "audit/host_text.h"
+#include "audit/permissions.h"
+#include "audit/server_label.h"
+#include "notify/discord.h"
+#include "plugin/config.h"
+#include "plugin/logger.h"
+
+namespace quillmark {
+
+ConsoleCommandFn SavedConsoleCommand = nullptr;
+
+namespace {
+
+struct PlayerDetails {
+  std::string character_name;
+  std::string position;
+  std::string server_label;
+};
+
+std::string EosIdText(AShooterPlayerController* controller) {
+  return FStringToNarrow(AsaApi::IApiUtils::GetEOSIDFromController(controller));
+}
+
+std::string CommandWord(const FString& command) {
+  TArray<FString> pieces;
+  command.ParseIntoArray(pieces, HOST_TEXT(" "), true);
+  return pieces.Num() > 0 ? Lower(FStringToNarrow(pieces[0])) : std::string();
+}
+
+std::string CharacterName(AShooterPlayerController* controller) {
+  FString name;
+  if (controller != nullptr) {
+    using GetNameFn = FString* (*)(AShooterPlayerController*, FString*);
+    reinterpret_cast<GetNameFn>(GetAddress("AShooterPlayerController.GetPlayerCharacterName()"))(
+        controller, &name);
+  }
+  return FStringToNarrow(name);
+}
+
+// The world position of the controller's root component; a controller without one is at the
+// origin.
+std::string PositionText(AShooterPlayerController* controller) {
+  double x = 0;
+  double y = 0;
+  double z = 0;
+  const void* root = *static_cast<void* const*>(GetAddress(controller, "AActor.RootComponent"));
+  if (root != nullptr) {
+    const auto* transform =
+        static_cast<const unsigned char*>(GetAddress(root, "USceneComponent.ComponentToWorld"));
+    std::memcpy(&x, transform + 32, sizeof x);
+    std::memcpy(&y, transform + 40, sizeof y);
+    std::memcpy(&z, transform + 48, sizeof z);
+  }
+  return FStringToNarrow(FormatFString(HOST_TEXT("X=%3.3f Y=%3.3f Z=%3.3f"), x, y, z));
+}
+
+bool HasAdminBit(AShooterPlayerController* controller) {
+  return IsBitFieldSet(GetBitField(controller, "APrimalPlayerController.bIsAdmin"));
+}
+
+// The admin search, guarded: a failure is logged and grants nothing.
+bool IsGrantedGuarded(const std::string& eos_id, const std::string& command_word) {
+  try {
+    return IsGranted(PluginConfig(), eos_id, command_word);
+  } catch (const std::exception& e) {
+    LogError(fmt::format("Error while checking admin command permissions: {}", e.what()));
+    return false;
+  }
+}
+
+// Decides the command, writes its audit line and notification, and empties it when blocked.
+void AuditCommand(AShooterPlayerController* controller, FString& command) {
+  const std::string eos_id = EosIdText(controller);
+  const std::string command_word = CommandWord(command);
+  const bool white_listed = IsWhiteListed(PluginConfig(), command_word);
+  const bool granted = IsGrantedGuarded(eos_id, command_word);
+
+  PlayerDetails player;
+  player.character_name = EscapeControl(CharacterName(controller));
+  player.position = PositionText(controller);
+  player.server_label = FStringToNarrow(GetServerLabel());
+
+  const bool allowed = (granted && HasAdminBit(controller)) || white_listed;
+  // Shown texts: the password of EnableCheats hidden, control characters made visible. The
+  // decision above saw the command as received.
+  const std::string shown = EscapeControl(HideSecrets(FStringToNarrow(command)));
+
+  if (allowed) {
+    const std::string notification =
+        fmt::format("[{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", player.server_label,
+                    player.character_name, eos_id, shown, player.position);
+    LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", player.character_name,
+                        eos_id, shown, player.position, player.server_label));
+    PostToDiscord(notification, true);
+    return;
+  }
+  const std::string notification =
+      fmt::format("([{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", player.server_label,
+                  player.character_name, eos_id, shown, player.position);
+  const bool admin_bit = HasAdminBit(controller);
+  LogInfo(fmt::format("Blocked player {} ({}) from executing {} at position {} on {}, admin: {}",
+                      player.character_name, eos_id, shown, player.position, player.server_label,
+                      admin_bit));
+  command.Empty();
+  PostToDiscord(notification, false);
+}
+
+// After an unexpected failure the command is blocked: the game gets nothing to run. The error
+// line names the player and the command when they can still be had.
+void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
+                       const char* what) noexcept {
+  try {
+    LogError(fmt::format("Blocked player ({}) from executing {} after an error: {}",
+                         EosIdText(controller),
+                         EscapeControl(HideSecrets(FStringToNarrow(command))), what));
+  } catch (...) {
+    try {
+      LogError(fmt::format("Blocked a console command after an error: {}", what));
+    } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
+    }
+  }
+  command.Empty();
+}
+
+}  // namespace
+
+FString* CommandHandler(AShooterPlayerController* controller, FString* result, FString* command,
+                        bool /*write_to_log*/) {
+  try {
+    AuditCommand(controller, *command);
+  } catch (const std::exception& e) {
+    BlockAfterFailure(controller, *command, e.what());
+  } catch (...) {
+    BlockAfterFailure(controller, *command, "unknown error");
+  }
+  return SavedConsoleCommand(controller, result, command, true);
+}
+
+}  // namespace quillmark

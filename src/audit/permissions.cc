@@ -1,0 +1,47 @@
+// Walking the allow-list. Values are walked the way the JSON library walks any value: an array
+// by element, an object by member value, null as nothing, and a single value as itself, so that
+// an "allowed-commands" given as one text acts as a list of one.
+#include "audit/permissions.h"
+
+#include "audit/audit_text.h"
+
+namespace quillmark {
+
+bool IsWhiteListed(const nlohmann::json& config, const std::string& command_word) {
+  const auto list = config.find("white-list");
+  if (list == config.end() || !list->is_array()) return false;
+  for (const nlohmann::json& element : *list) {
+    if (!element.is_string()) continue;
+    const std::string entry = Lower(element.get_ref<const std::string&>());
+    if (!entry.empty() && command_word.compare(0, entry.size(), entry) == 0) return true;
+  }
+  return false;
+}
+
+bool IsGranted(const nlohmann::json& config, const std::string& eos_id,
+               const std::string& command_word) {
+  const auto admins = config.find("admins");
+  if (admins == config.end()) return false;
+  const nlohmann::json player(eos_id);
+  for (const nlohmann::json& entry : *admins) {
+    const auto ids = entry.find("eosid");
+    if (ids == entry.end() || !ids->is_array()) continue;
+    bool named = false;
+    for (const nlohmann::json& id : *ids) {
+      if (id == player) {
+        named = true;
+        break;
+      }
+    }
+    if (!named) continue;
+    const auto commands = entry.find("allowed-commands");
+    if (commands == entry.end()) continue;
+    for (const nlohmann::json& element : *commands) {
+      const auto text = element.get<std::string>();
+      if (text == "*" || Lower(text) == command_word) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace quillmark

@@ -1,0 +1,23 @@
+// The allow-list of config.json: command-word prefixes open to every player ("white-list"), and
+// command words granted per EOS id ("admins"), which count only while the player holds the
+// administrator bit.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace quillmark {
+
+// True when a non-empty "white-list" entry, lower-cased, is a prefix of `command_word`. A
+// "white-list" that is not an array counts for nothing; elements that are not text are passed
+// over. Never throws.
+bool IsWhiteListed(const nlohmann::json& config, const std::string& command_word);
+
+// True when an entry of "admins" whose "eosid" array holds exactly `eos_id` grants
+// `command_word` in its "allowed-commands" ("*" grants every word). Entries are tried in order
+// until one grants. Throws the JSON library's type error for an "allowed-commands" element
+// that is not text, once the walk reaches it.
+bool IsGranted(const nlohmann::json& config, const std::string& eos_id,
+               const std::string& command_word);
+
+}  // namespace quillmark

@@ -1,0 +1,343 @@
+// The command handler in front of the simulated game's console-command function: the decision of
+// the allow-list, the one audit line, what the game receives, and that every engine block is
+// given back on every path, failures included.
+#include "audit/command_handler.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "audit/audit_text.h"
+#include "audit/server_label.h"
+#include "plugin/config.h"
+#include "plugin/logger.h"
+#include "support/host_support.h"
+#include "support/recording_sink.h"
+
+namespace {
+
+using nlohmann::json;
+using quillmark::PluginConfig;
+using quillmark::testing::Host;
+using quillmark::testing::LiveBlocks;
+using quillmark::testing::RecordingSink;
+
+constexpr char kPosition[] = "X=1.000 Y=2.000 Z=3.000";
+
+class CommandHandlerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_line_ = GetCommandLineW();
+    sim::SetCommandLine(HOST_TEXT("srv.exe -serverkey=Test"));
+    sim::SetLogSinks({sink_});
+    quillmark::CreatePluginLogger();
+    quillmark::ResetServerLabelForTesting();
+    sim::StartWorld("TheIsland_WP");
+    (void)quillmark::GetServerLabel();  // the label is kept from here on
+    ASSERT_TRUE(AsaApi::GetHooks().InstallHook(quillmark::kConsoleCommandHook,
+                                               &quillmark::CommandHandler,
+                                               &quillmark::SavedConsoleCommand));
+    PluginConfig() = json::object();
+  }
+  void TearDown() override {
+    AsaApi::GetHooks().RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
+    sim::StopWorld();
+    quillmark::ResetServerLabelForTesting();
+    sim::SetCommandLine(saved_line_);
+    sim::UseConsoleLogSink();
+    PluginConfig() = nullptr;
+  }
+
+  AShooterPlayerController* Join(const std::string& eos, bool admin,
+                                 const std::string& name = "Rex") {
+    sim::PlayerSetup setup;
+    setup.eos_id = eos;
+    setup.character_name = name;
+    setup.admin = admin;
+    setup.x = 1, setup.y = 2, setup.z = 3;
+    return sim::AddPlayer(setup);
+  }
+
+  struct Outcome {
+    std::string game_received;  // UTF-8
+    bool write_to_log = false;
+    std::string result;
+    std::vector<std::string> messages;  // "info: ..." / "error: ..."
+  };
+
+  // Runs one command through the game, checking that the handler gave back every block.
+  Outcome Run(AShooterPlayerController* player, const std::string& command) {
+    const std::size_t logged = sink_->Messages().size();
+    const LiveBlocks blocks;
+    Outcome outcome;
+    outcome.result = sim::Utf8(sim::RunConsoleCommand(player, Host(command)));
+    EXPECT_EQ(blocks.Leaked(), 0) << command;
+    const auto received = sim::TakeReceivedCommands();
+    EXPECT_EQ(received.size(), 1u);
+    if (!received.empty()) {
+      outcome.game_received = sim::Utf8(received[0].command);
+      outcome.write_to_log = received[0].write_to_log;
+    }
+    const auto messages = sink_->Messages();
+    outcome.messages.assign(messages.begin() + static_cast<std::ptrdiff_t>(logged), messages.end());
+    return outcome;
+  }
+
+  static std::string Executed(const std::string& eos, const std::string& command,
+                              const std::string& name = "Rex") {
+    return "info: Player " + name + " (" + eos + ") executed " + command + " at position " +
+           kPosition + " on Test";
+  }
+  static std::string Blocked(const std::string& eos, const std::string& command, bool admin,
+                             const std::string& name = "Rex") {
+    return "info: Blocked player " + name + " (" + eos + ") from executing " + command +
+           " at position " + kPosition + " on Test, admin: " + (admin ? "true" : "false");
+  }
+
+  std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
+  HostText saved_line_;
+};
+
+struct DecisionCase {
+  const char* name;
+  json config;
+  const char* eos;
+  bool admin;
+  const char* command;
+  bool allowed;
+};
+
+class DecisionTest : public CommandHandlerTest,
+                     public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(DecisionTest, DecidesLogsOnceAndHandsTheCommandToTheGame) {
+  const DecisionCase& c = GetParam();
+  PluginConfig() = c.config;
+  const Outcome outcome = Run(Join(c.eos, c.admin), c.command);
+  EXPECT_TRUE(outcome.write_to_log);
+  const std::string shown = quillmark::EscapeControl(c.command);
+  if (c.allowed) {
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{Executed(c.eos, shown)});
+    EXPECT_EQ(outcome.game_received, c.command);
+  } else {
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{Blocked(c.eos, shown, c.admin)});
+    EXPECT_EQ(outcome.game_received, "");
+    EXPECT_EQ(outcome.result, "");  // what the game returned for the empty command
+  }
+}
+
+const json kAdmins = {{"admins",
+                       {{{"eosid", {"E1"}}, {"allowed-commands", {"Fly", " *", "**"}}},
+                        {{"eosid", {"E2", "e3"}}, {"allowed-commands", {"*"}}},
+                        {{"eosid", {"E4"}}},
+                        {{"eosid", {"E4"}}, {"allowed-commands", {"ghost"}}},
+                        {{"eosid", "E5"}, {"allowed-commands", {"*"}}},
+                        {{"eosid", {"E6"}}, {"allowed-commands", "*"}},
+                        {{"eosid", {""}}, {"allowed-commands", {""}}},
+                        {{"eosid", {7}}, {"allowed-commands", {"*"}}}}}};
+
+INSTANTIATE_TEST_SUITE_P(
+    AllowList, DecisionTest,
+    ::testing::Values(
+        DecisionCase{"nothing_configured_blocks_everyone", json::object(), "E2", true, "fly",
+                     false},
+        DecisionCase{"white_list_prefix_any_case",
+                     {{"white-list", {"give"}}},
+                     "X",
+                     false,
+                     "GiveItemNum 1 1 0 0",
+                     true},
+        DecisionCase{
+            "white_list_for_admins_too", {{"white-list", {"give"}}}, "X", true, "giveitem", true},
+        DecisionCase{"white_list_entry_longer_than_word",
+                     {{"white-list", {"giveitemnum"}}},
+                     "X",
+                     false,
+                     "give",
+                     false},
+        DecisionCase{
+            "white_list_entry_in_capitals", {{"white-list", {"GIVE"}}}, "X", false, "give 1", true},
+        DecisionCase{"empty_white_list_entry", {{"white-list", {""}}}, "X", false, "fly", false},
+        DecisionCase{
+            "white_list_not_an_array", {{"white-list", "give"}}, "X", false, "give", false},
+        DecisionCase{"white_list_ignores_arguments",
+                     {{"white-list", {"say"}}},
+                     "X",
+                     false,
+                     "fly say",
+                     false},
+        DecisionCase{"white_list_non_text_passed_over",
+                     {{"white-list", {1, nullptr, "fly"}}},
+                     "X",
+                     false,
+                     "fly",
+                     true},
+        DecisionCase{"granted_whole_word_any_case", kAdmins, "E1", true, "FLY now", true},
+        DecisionCase{"granted_not_a_longer_word", kAdmins, "E1", true, "flyer", false},
+        DecisionCase{"blank_star_is_no_wildcard", kAdmins, "E1", true, "ghost", false},
+        DecisionCase{"star_grants_everything", kAdmins, "E2", true, "DestroyWildDinos", true},
+        DecisionCase{"second_eos_of_an_entry", kAdmins, "e3", true, "slomo 5", true},
+        DecisionCase{"eos_letter_case_counts", kAdmins, "e2", true, "fly", false},
+        DecisionCase{"granted_without_admin_bit", kAdmins, "E2", false, "fly", false},
+        DecisionCase{"entry_without_commands_then_next", kAdmins, "E4", true, "ghost", true},
+        DecisionCase{"eos_as_single_text_counts_for_nothing", kAdmins, "E5", true, "fly", false},
+        DecisionCase{"commands_as_single_text", kAdmins, "E6", true, "anything", true},
+        DecisionCase{"empty_eos_and_empty_command", kAdmins, "", true, "", true},
+        DecisionCase{
+            "empty_command_not_white_listed", {{"white-list", {"give"}}}, "X", true, "   ", false},
+        DecisionCase{"star_grants_spaces_only", kAdmins, "E2", true, "   ", true},
+        DecisionCase{"number_eos_never_matches", kAdmins, "7", true, "fly", false},
+        DecisionCase{"tab_is_part_of_the_word", kAdmins, "E1", true, "fly\tnow", false},
+        DecisionCase{"admins_as_object_walked_by_value",
+                     {{"admins", {{"a", {{"eosid", {"E9"}}, {"allowed-commands", {"fly"}}}}}}},
+                     "E9",
+                     true,
+                     "fly",
+                     true}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(CommandHandlerTest, NonTextGrantIsLoggedAndEndsTheSearch) {
+  PluginConfig() = {{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"ghost", 5, "fly"}}}}}};
+  auto* player = Join("E1", true);
+  const Outcome blocked = Run(player, "fly");
+  EXPECT_EQ(blocked.messages,
+            (std::vector<std::string>{
+                "error: Error while checking admin command permissions: "
+                "[json.exception.type_error.302] type must be string, but is number",
+                Blocked("E1", "fly", true)}));
+  // A grant before the bad element still grants.
+  EXPECT_EQ(Run(player, "ghost").messages, std::vector<std::string>{Executed("E1", "ghost")});
+  // A white-listed command passes despite the failed search.
+  PluginConfig()["white-list"] = {"fl"};
+  const Outcome listed = Run(player, "fly");
+  EXPECT_EQ(listed.messages.size(), 2u);
+  EXPECT_EQ(listed.messages.back(), Executed("E1", "fly"));
+}
+
+TEST_F(CommandHandlerTest, AdminBitInTheBlockedLineIsReadNow) {
+  PluginConfig() = kAdmins;
+  auto* player = Join("X", true);
+  EXPECT_EQ(Run(player, "fly").messages, std::vector<std::string>{Blocked("X", "fly", true)});
+  sim::SetAdmin(player, false);
+  EXPECT_EQ(Run(player, "fly").messages, std::vector<std::string>{Blocked("X", "fly", false)});
+}
+
+TEST_F(CommandHandlerTest, TopLevelArrayBlocksAndTheNotifierSaysWhy) {
+  PluginConfig() = json::array({1, 2});
+  EXPECT_EQ(Run(Join("E2", true), "fly").messages,
+            (std::vector<std::string>{Blocked("E2", "fly", true),
+                                      "error: Discord notification not sent: config.json is not "
+                                      "usable for notifications: [json.exception.type_error.306] "
+                                      "cannot use value() with array"}));
+}
+
+TEST_F(CommandHandlerTest, BracesAreLoggedAsTyped) {
+  PluginConfig() = {{"white-list", {"say"}}};
+  EXPECT_EQ(Run(Join("X", false), "say {} {0} {{").messages,
+            std::vector<std::string>{Executed("X", "say {} {0} {{")});
+}
+
+TEST_F(CommandHandlerTest, WithoutRootComponentThePositionIsTheOrigin) {
+  sim::PlayerSetup setup;
+  setup.eos_id = "X";
+  setup.character_name = "Rex";
+  setup.has_root_component = false;
+  setup.x = 9;
+  const Outcome outcome = Run(sim::AddPlayer(setup), "fly");
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  EXPECT_NE(outcome.messages[0].find("at position X=0.000 Y=0.000 Z=0.000 on Test"),
+            std::string::npos);
+}
+
+TEST_F(CommandHandlerTest, PositionAndNonAsciiNamesAsTheGameHasThem) {
+  auto* player = Join("X", false, "Zo\xC3\xA9 \xF0\x9F\xA6\x96");
+  sim::SetPosition(player, -12.5, 3, 1e6);
+  const Outcome outcome = Run(player, "fly");
+  EXPECT_EQ(outcome.messages,
+            std::vector<std::string>{"info: Blocked player Zo? ?? (X) from executing fly at "
+                                     "position X=-12.500 Y=3.000 Z=1000000.000 on Test, admin: "
+                                     "false"});
+}
+
+TEST_F(CommandHandlerTest, LineBreaksCannotForgeAuditLines) {
+  PluginConfig() = {{"white-list", {"say"}}};
+  const std::string forged = "say hi\nPlayer Admin (E2) executed DestroyAll\r\x7F";
+  const Outcome outcome = Run(Join("X", false, "Rex\nBlocked"), forged);
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  EXPECT_EQ(outcome.messages[0],
+            "info: Player Rex\\x0ABlocked (X) executed say hi\\x0APlayer Admin (E2) executed "
+            "DestroyAll\\x0D\\x7F at position X=1.000 Y=2.000 Z=3.000 on Test");
+  EXPECT_EQ(outcome.game_received, forged);  // the game gets the command as typed
+  for (const std::string& line : sink_->Lines()) {
+    EXPECT_EQ(line.find('\n'), line.size() - 1);  // one line end, at the end
+  }
+}
+
+TEST_F(CommandHandlerTest, AdminPasswordNeverReachesTheLog) {
+  PluginConfig() = {{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"enablecheats"}}}}}};
+  auto* admin = Join("E1", true);
+  const Outcome allowed = Run(admin, "EnableCheats hunter2");
+  EXPECT_EQ(allowed.messages, std::vector<std::string>{Executed("E1", "EnableCheats ***")});
+  EXPECT_EQ(allowed.game_received, "EnableCheats hunter2");
+  const Outcome blocked = Run(Join("X", true), "  ENABLECHEATS\thunter2 more");
+  EXPECT_EQ(blocked.messages, std::vector<std::string>{Blocked("X", "  ENABLECHEATS ***", true)});
+  EXPECT_EQ(Run(admin, "enablecheats").messages,
+            std::vector<std::string>{Executed("E1", "enablecheats")});
+  EXPECT_EQ(Run(admin, "enablecheatsx hunter2").messages,
+            std::vector<std::string>{Blocked("E1", "enablecheatsx hunter2", true)});
+  for (const std::string& line : sink_->Lines()) {
+    EXPECT_EQ(line.find("hunter2 more"), std::string::npos);
+    EXPECT_EQ(line.find("EnableCheats hunter2"), std::string::npos);
+  }
+}
+
+// Whichever engine allocation fails, the game's function is still called once, with the flag
+// set; the command reaches it only if it was logged as executed; nothing is leaked.
+TEST_F(CommandHandlerTest, AFailureAnywhereFailsClosed) {
+  PluginConfig() = {{"white-list", {"give"}}};
+  auto* player = Join("E1", false);
+  int failures_seen = 0;
+  for (int nth = 1; nth <= 40; ++nth) {
+    const std::size_t logged = sink_->Messages().size();
+    const LiveBlocks blocks;
+    sim::FailAllocation(nth);
+    bool escaped = false;
+    try {
+      (void)sim::RunConsoleCommand(player, HOST_TEXT("give 1"));
+    } catch (const std::bad_alloc&) {
+      escaped = true;  // only the game's own function may fail past the handler
+    }
+    sim::FailAllocation(0);
+    EXPECT_EQ(blocks.Leaked(), 0) << nth;
+    const auto received = sim::TakeReceivedCommands();
+    if (received.empty()) {
+      EXPECT_TRUE(escaped) << nth;  // the game failed before it called its function
+      continue;
+    }
+    ASSERT_EQ(received.size(), 1u) << nth;
+    EXPECT_TRUE(received[0].write_to_log);
+    const auto all = sink_->Messages();
+    const std::vector<std::string> messages(all.begin() + static_cast<std::ptrdiff_t>(logged),
+                                            all.end());
+    ASSERT_EQ(messages.size(), 1u) << nth;
+    if (messages[0].rfind("error: ", 0) == 0) {
+      ++failures_seen;
+      EXPECT_EQ(messages[0].rfind("error: Blocked player", 0), 0u) << messages[0];
+      EXPECT_NE(messages[0].find("after an error: std::bad_alloc"), std::string::npos);
+      EXPECT_TRUE(received[0].command.empty()) << nth;
+    } else {
+      EXPECT_EQ(messages[0], Executed("E1", "give 1"));
+      EXPECT_EQ(sim::Utf8(received[0].command), "give 1");
+    }
+  }
+  EXPECT_GT(failures_seen, 3);
+}
+
+TEST_F(CommandHandlerTest, ReturnsWhatTheGameReturned) {
+  PluginConfig() = {{"white-list", {"give"}}};
+  auto* player = Join("E1", false);
+  EXPECT_EQ(Run(player, "give 1").result, "Command executed");
+  EXPECT_EQ(Run(player, "fly").result, "");
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+// The whole system through its real pieces: the stand-in server loads the plugin library, plays
+// a script, and the plugin posts over HTTP to the Discord stand-in. What is checked is what an
+// operator sees: the log lines, what the game received, and the posted embeds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+
+#include "support/process.h"
+#include "support/server_folder.h"
+#include "support/webhook_receiver.h"
+
+namespace {
+
+using nlohmann::json;
+using quillmark::testing::RunProcess;
+using quillmark::testing::ServerFolder;
+using quillmark::testing::WebhookReceiver;
+
+struct Play {
+  int exit_code = -1;
+  std::vector<std::string> log;   // the plugin's lines without their time prefix
+  std::vector<std::string> game;  // what the game's function received
+  std::string err;
+  std::string out;
+};
+
+WebhookReceiver::Options Relaxed() {
+  WebhookReceiver::Options options;
+  options.rate_limit = 1000;
+  return options;
+}
+
+class SimServerTest : public ::testing::Test {
+ protected:
+  void WriteConfig(json config) {
+    if (!config.contains("discordwh")) config["discordwh"] = receiver_.Url();
+    folder_.WriteConfig(config.dump(2));
+  }
+
+  Play Run(const std::string& script, std::vector<std::string> args = {}) {
+    const auto script_path = folder_.Root() / "play.txt";
+    std::ofstream(script_path, std::ios::binary) << script;
+    std::vector<std::string> all = {"--server-dir", folder_.Root().string(),
+                                    "--plugin",     QUILLMARK_PLUGIN,
+                                    "--script",     script_path.string()};
+    all.insert(all.end(), args.begin(), args.end());
+    return Parse(RunProcess(QUILLMARK_SIM, all));
+  }
+
+  static Play Parse(const quillmark::testing::ProcessResult& result) {
+    Play play;
+    play.exit_code = result.exit_code;
+    play.err = result.err;
+    play.out = result.out;
+    const std::regex stamped(R"(\d\d/\d\d/\d\d \d\d:\d\d (\[ASA:Quillmark\].*)\r)");
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+      std::smatch match;
+      if (std::regex_match(line, match, stamped)) {
+        play.log.push_back(match[1]);
+      } else if (line.rfind("[game] ", 0) == 0) {
+        play.game.push_back(line.substr(7));
+      } else {
+        ADD_FAILURE() << "unexpected output line: " << line;
+      }
+    }
+    return play;
+  }
+
+  std::vector<json> Posts() {
+    std::vector<json> posts;
+    for (const auto& post : receiver_.Requests()) {
+      EXPECT_EQ(post.status, 204) << post.body;
+      posts.push_back(json::parse(post.body));
+    }
+    return posts;
+  }
+
+  ServerFolder folder_;
+  WebhookReceiver receiver_{Relaxed()};
+};
+
+TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
+  std::ifstream example(std::filesystem::path(QUILLMARK_SOURCE_DIR) / "examples" / "server" /
+                        "ArkApi" / "Plugins" / "quillmark" / "config.json");
+  json config = json::parse(example);
+  config.erase("discordwh");
+  WriteConfig(config);
+  std::ifstream play_file(std::filesystem::path(QUILLMARK_SOURCE_DIR) / "examples" / "play.txt");
+  const std::string script((std::istreambuf_iterator<char>(play_file)),
+                           std::istreambuf_iterator<char>());
+  const Play play = Run(script, {"-serverkey=Demo"});
+  EXPECT_EQ(play.exit_code, 0);
+  EXPECT_EQ(play.err, "");
+  const std::string mia = "Mia (00021f8e7d6c5b4a39281706f5e4d3c2)";
+  const std::string mia_at = " at position X=-12.500 Y=3.000 Z=1000000.000 on Demo";
+  EXPECT_EQ(play.log,
+            (std::vector<std::string>{
+                "[ASA:Quillmark][info] Player Rex Smith (0002feedfacecafebeef000000000001) "
+                "executed GiveItemNum 121 1 0 0 at position X=1500.250 Y=-320.000 Z=12.125 on Demo",
+                "[ASA:Quillmark][info] Player " + mia + " executed fly" + mia_at,
+                "[ASA:Quillmark][info] Blocked player " + mia + " from executing fly" + mia_at +
+                    ", admin: false",
+                "[ASA:Quillmark][info] Blocked player " + mia + " from executing DestroyWildDinos" +
+                    mia_at + ", admin: true",
+                "[ASA:Quillmark][info] Blocked player Zo? (0002c0ffee0000000000000000000042) from "
+                "executing ServerChat {hello} from \"Zo?\" at position X=0.000 Y=0.000 Z=0.000 on "
+                "Demo, admin: false",
+                "[ASA:Quillmark][info] Player " + mia + " executed EnableCheats ***" + mia_at}));
+  EXPECT_EQ(play.game,
+            (std::vector<std::string>{"rex ConsoleCommand: \"GiveItemNum 121 1 0 0\"",
+                                      "mia ConsoleCommand: \"fly\"", "mia ConsoleCommand: \"\"",
+                                      "mia ConsoleCommand: \"\"", "zo\xC3\xA9 ConsoleCommand: \"\"",
+                                      "mia ConsoleCommand: \"EnableCheats hunter2\""}));
+  const auto posts = Posts();
+  ASSERT_EQ(posts.size(), 6u);
+  std::multiset<std::string> descriptions;
+  for (const json& post : posts) {
+    EXPECT_EQ(post["username"], "Quillmark Audit");
+    descriptions.insert(post["embeds"][0]["title"].get<std::string>() + " | " +
+                        post["embeds"][0]["description"].get<std::string>());
+  }
+  EXPECT_EQ(descriptions.count(":x: Blocked Command | ([Demo]\n Player: Zo? "
+                               "(0002c0ffee0000000000000000000042)\nExecuted: ServerChat {hello} "
+                               "from \"Zo?\"\nPosition: X=0.000 Y=0.000 Z=0.000\n"),
+            1u);
+  EXPECT_EQ(descriptions.count(":white_check_mark: Allowed Command | [Demo]\n Player: " + mia +
+                               "\nExecuted: EnableCheats ***\nPosition: X=-12.500 Y=3.000 "
+                               "Z=1000000.000\n"),
+            1u);
+  for (const auto& post : receiver_.Requests()) {
+    EXPECT_EQ(post.body.find("hunter2"), std::string::npos);
+  }
+}
+
+TEST_F(SimServerTest, AllowedPostBodyIsByteForByte) {
+  WriteConfig({{"white-list", {"give"}}, {"messages", {{"sender", "Audit"}}}});
+  const Play play = Run("join rex eos=E1 name=Rex pos=1,2,3\ncmd rex give 1\n", {"-serverkey=S1"});
+  EXPECT_EQ(play.exit_code, 0);
+  const auto posts = receiver_.Requests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].path, "/api/webhooks/1234/token");
+  EXPECT_EQ(posts[0].content_type, "application/json");
+  EXPECT_EQ(posts[0].body,
+            "{\n\t\t\t\"embeds\": [{\n\t\t\t\t\"title\": \":white_check_mark: Allowed Command\",\n"
+            "\t\t\t\t\"description\": \"[S1]\\n Player: Rex (E1)\\nExecuted: give 1\\nPosition: "
+            "X=1.000 Y=2.000 Z=3.000\\n\",\n\t\t\t\t\"color\": 65280\n\t\t\t}],\n\t\t\t"
+            "\"username\": \"Audit\",\n\t\t\t\"avatar_url\": null\n\t\t}");
+}
+
+TEST_F(SimServerTest, HostileCommandGivesValidJsonAndOneLogLine) {
+  WriteConfig({{"white-list", {"say"}}});
+  const std::string hostile = R"(say "}], "username": "x", "content": "@everyone" \ {0})";
+  const Play play = Run("join rex eos=E1\ncmd rex " + hostile + "\n");
+  ASSERT_EQ(play.log.size(), 1u);
+  EXPECT_NE(play.log[0].find("executed " + hostile + " at position"), std::string::npos);
+  const auto posts = Posts();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_FALSE(posts[0].contains("content"));
+  EXPECT_NE(posts[0]["embeds"][0]["description"].get<std::string>().find("Executed: " + hostile),
+            std::string::npos);
+}
+
+TEST_F(SimServerTest, MapLabelsTheServerWithoutTheOption) {
+  WriteConfig({{"white-list", {"give"}}});
+  const Play play = Run("join rex eos=E1\ncmd rex give\nmap Other_WP\ncmd rex give\n",
+                        {"--map", "Aberration_WP"});
+  ASSERT_EQ(play.log.size(), 2u);
+  for (const std::string& line : play.log) {
+    EXPECT_NE(line.find(" on Aberration_WP"), std::string::npos) << line;  // kept after a change
+  }
+}
+
+struct StartFailure {
+  const char* name;
+  const char* config;  // null: no file
+  const char* line;    // beginning of the one error line
+};
+
+class SimServerStartFailureTest : public SimServerTest,
+                                  public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(SimServerStartFailureTest, OneErrorLineNoHookCommandsUntouched) {
+  if (GetParam().config == nullptr) {
+    folder_.RemoveConfig();
+  } else {
+    folder_.WriteConfig(GetParam().config);
+  }
+  const Play play = Run("join rex eos=E1\ncmd rex DestroyWildDinos\ncmd rex fly now\n");
+  EXPECT_EQ(play.exit_code, 0);
+  ASSERT_EQ(play.log.size(), 1u) << play.out;
+  EXPECT_EQ(play.log[0].rfind(std::string("[ASA:Quillmark][error] ") + GetParam().line, 0), 0u)
+      << play.log[0];
+  EXPECT_EQ(play.game, (std::vector<std::string>{"rex ConsoleCommand: \"DestroyWildDinos\"",
+                                                 "rex ConsoleCommand: \"fly now\""}));
+  EXPECT_TRUE(receiver_.Requests().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Configs, SimServerStartFailureTest,
+    ::testing::Values(StartFailure{"missing", nullptr, "Can't open config.json"},
+                      StartFailure{"malformed", "{\"white-list\": [\"give\"",
+                                   "[json.exception.parse_error"},
+                      StartFailure{"commented", "{\n  // open to all\n  \"white-list\": []\n}",
+                                   "[json.exception.parse_error"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(SimServerTest, BadDirectivesAreReportedWithTheirLineAndThePlayGoesOn) {
+  WriteConfig({{"white-list", {"give"}}});
+  const Play play = Run("join rex eos=E1\njump rex\ncmd nobody give\n\n# note\ncmd rex give\n");
+  EXPECT_EQ(play.exit_code, 0);
+  EXPECT_NE(play.err.find("quillmark-sim: line 2: unknown directive \"jump\""), std::string::npos)
+      << play.err;
+  EXPECT_NE(play.err.find("quillmark-sim: line 3: no player \"nobody\" has joined"),
+            std::string::npos);
+  EXPECT_EQ(play.game, std::vector<std::string>{"rex ConsoleCommand: \"give\""});
+}
+
+TEST_F(SimServerTest, ReadsStandardInputAndWritesTheLogFile) {
+  WriteConfig({{"white-list", {"give"}}});
+  const auto input = folder_.Root() / "input.txt";
+  std::ofstream(input) << "join rex eos=E1\r\ncmd rex give 2\r\nwait\r\n";
+  const auto log = folder_.Root() / "server.log";
+  const Play play = Parse(RunProcess(QUILLMARK_SIM,
+                                     {"--server-dir", folder_.Root().string(), "--plugin",
+                                      QUILLMARK_PLUGIN, "--log", log.string()},
+                                     input.string()));
+  EXPECT_EQ(play.exit_code, 0);
+  EXPECT_EQ(play.game, std::vector<std::string>{"rex ConsoleCommand: \"give 2\""});
+  std::ifstream file(log, std::ios::binary);
+  const std::string logged((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+  EXPECT_NE(logged.find("[ASA:Quillmark][info] Player rex (E1) executed give 2"),
+            std::string::npos);
+  EXPECT_EQ(logged.substr(logged.size() - 2), "\r\n");
+}
+
+TEST_F(SimServerTest, BadOptionOrPluginExitsWithUsage) {
+  const auto bad_option = RunProcess(QUILLMARK_SIM, {"--no-such-option"});
+  EXPECT_EQ(bad_option.exit_code, 2);
+  EXPECT_NE(bad_option.err.find("usage: quillmark-sim"), std::string::npos);
+  const auto missing_value = RunProcess(QUILLMARK_SIM, {"--map"});
+  EXPECT_EQ(missing_value.exit_code, 2);
+  const auto bad_plugin =
+      RunProcess(QUILLMARK_SIM, {"--plugin", (folder_.Root() / "none.so").string()});
+  EXPECT_EQ(bad_plugin.exit_code, 2);
+  EXPECT_NE(bad_plugin.err.find("cannot load plugin"), std::string::npos);
+}
+
+TEST_F(SimServerTest, FailingWebhookIsLoggedAndTheGameGoesOn) {
+  WriteConfig({{"white-list", {"give"}}});
+  receiver_.SetFault(WebhookReceiver::Fault::kServerError);
+  const Play play = Run("join rex eos=E1\ncmd rex give\nwait\ncmd rex fly\n");
+  EXPECT_EQ(play.game,
+            (std::vector<std::string>{"rex ConsoleCommand: \"give\"", "rex ConsoleCommand: \"\""}));
+  ASSERT_EQ(play.log.size(), 4u);
+  EXPECT_EQ(play.log[1],
+            "[ASA:Quillmark][error] Error sending command to Discord. Error: 500 Internal Server "
+            "Error");
+  EXPECT_EQ(play.err, "");  // nothing left pending, no engine block leaked
+}
+
+}  // namespace

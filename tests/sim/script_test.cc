@@ -1,0 +1,72 @@
+// The stand-in server's directives: what each line means, and a clear message for a bad one.
+#include "sim/server/script.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace sim::server;
+
+template <typename T>
+T Parse(std::string_view line) {
+  auto parsed = ParseDirective(line);
+  const auto* directive = std::get_if<Directive>(&parsed);
+  EXPECT_NE(directive, nullptr) << line << ": " << std::get<std::string>(parsed);
+  const T* value = directive == nullptr ? nullptr : std::get_if<T>(directive);
+  EXPECT_NE(value, nullptr) << line;
+  return value == nullptr ? T{} : *value;
+}
+
+std::string Error(std::string_view line) {
+  auto parsed = ParseDirective(line);
+  const auto* error = std::get_if<std::string>(&parsed);
+  return error == nullptr ? "(no error)" : *error;
+}
+
+TEST(ScriptTest, JoinTakesQuotedValuesAndFlags) {
+  const Join join =
+      Parse<Join>(R"(join rex eos=0002ab name="Rex Smith" admin pos=1.5,-2,3e2 noroot)");
+  EXPECT_EQ(join.player, "rex");
+  EXPECT_EQ(join.eos_id, "0002ab");
+  EXPECT_EQ(join.character_name, "Rex Smith");
+  EXPECT_TRUE(join.admin);
+  EXPECT_FALSE(join.has_root_component);
+  EXPECT_DOUBLE_EQ(join.x, 1.5);
+  EXPECT_DOUBLE_EQ(join.y, -2);
+  EXPECT_DOUBLE_EQ(join.z, 300);
+  const Join plain = Parse<Join>("join mia eos=");
+  EXPECT_EQ(plain.eos_id, "");
+  EXPECT_FALSE(plain.character_name.has_value());
+  EXPECT_TRUE(plain.has_root_component);
+}
+
+TEST(ScriptTest, CommandIsTheRestOfTheLineVerbatim) {
+  EXPECT_EQ(Parse<Command>("cmd rex  give\t{x} \"q\" ").command, " give\t{x} \"q\" ");
+  EXPECT_EQ(Parse<Command>("cmd rex").command, "");
+  EXPECT_EQ(Parse<Command>("cmd rex ").command, "");
+  EXPECT_EQ(Parse<Command>("cmd zo\xC3\xA9 caf\xC3\xA9").player, "zo\xC3\xA9");
+}
+
+TEST(ScriptTest, OtherDirectives) {
+  EXPECT_TRUE(Parse<Admin>("admin rex on").on);
+  EXPECT_FALSE(Parse<Admin>("admin rex off").on);
+  EXPECT_DOUBLE_EQ(Parse<Move>("move rex 1,2,3").z, 3);
+  EXPECT_EQ(Parse<Map>("map Ragnarok_WP").name, "Ragnarok_WP");
+  (void)Parse<Wait>("wait");
+  (void)Parse<Nothing>("");
+  (void)Parse<Nothing>("   # a comment");
+}
+
+TEST(ScriptTest, BadLinesSayWhatIsWrong) {
+  EXPECT_EQ(Error("jump rex"), "unknown directive \"jump\"");
+  EXPECT_EQ(Error("join rex"), "join needs eos=<id>");
+  EXPECT_EQ(Error("join rex eos=1 pos=1,2"), "pos= wants <x>,<y>,<z>, not \"1,2\"");
+  EXPECT_EQ(Error("join rex eos=1 flying"), "join does not know \"flying\"");
+  EXPECT_EQ(Error("join rex eos=1 name=\"Rex"), "a double quote is not closed");
+  EXPECT_EQ(Error("admin rex maybe"), "admin wants <player> on|off");
+  EXPECT_EQ(Error("move rex 1,2,x"), "move wants <player> <x>,<y>,<z>");
+  EXPECT_EQ(Error("cmd"), "cmd needs a player");
+  EXPECT_EQ(Error("wait now"), "wait takes nothing more");
+}
+
+}  // namespace

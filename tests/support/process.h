@@ -1,0 +1,21 @@
+// Running a program to completion and collecting what it wrote, for the end-to-end tests that
+// drive the stand-in server. One implementation per platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillmark::testing {
+
+struct ProcessResult {
+  int exit_code = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs `program` with `args` (each passed as one argument), standard input from `input_file`
+// when it is not empty, and waits for it to end.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input_file = {});
+
+}  // namespace quillmark::testing
