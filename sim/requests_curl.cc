@@ -19,23 +19,16 @@
 #include <vector>
 
 #include "sim/internal.h"
+#include "sim/request_book.h"
 #include "sim/reason_phrase.h"
 #include "sim/sim_control.h"
 
 namespace sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Headers = std::unordered_map<std::string, std::string>;
-
-struct Pending {
-  std::string url;
-  std::string body;
-  std::string content_type;
-  std::vector<std::string> headers;
-  API::Requests::Callback callback;
-  Clock::time_point not_before;
-};
+using Clock = RequestClock;
+using Headers = ResponseHeaders;
+using Pending = PendingRequest;
 
 struct Transfer {
   Pending request;
@@ -81,55 +74,22 @@ class RequestService {
   RequestService() { curl_global_init(CURL_GLOBAL_DEFAULT); }
 
   ~RequestService() {
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-      abandon_ = true;  // the process is exiting: nobody is left to call back
-    }
+    book_.Abandon();
     Wake();
     if (worker_.joinable()) worker_.join();
   }
 
   bool Post(Pending request) {
-    std::unique_lock lock(mutex_);
-    if (options_.refuse_handover || stopping_ || in_flight_ >= options_.queue_capacity) {
-      ++stats_.dropped;
-      return false;
-    }
-    request.not_before = Clock::now() + options_.delay;
-    queue_.push_back(std::move(request));
-    ++in_flight_;
-    ++stats_.handed_over;
-    if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
-    lock.unlock();
-    Wake();
-    return true;
-  }
-
-  void SetOptions(const RequestOptions& options) {
-    std::lock_guard lock(mutex_);
-    options_ = options;
-  }
-
-  RequestStats Stats() {
-    std::lock_guard lock(mutex_);
-    return stats_;
-  }
-
-  bool Drain(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex_);
-    return idle_.wait_for(lock, timeout, [this] { return in_flight_ == 0; });
-  }
-
-  void Cancel() {
     {
-      std::lock_guard lock(mutex_);
-      cancel_ = true;
+      std::lock_guard lock(start_mutex_);
+      if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
     }
-    Wake();
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return in_flight_ == 0; });
-    cancel_ = false;
+    return book_.Admit(std::move(request), [this] { Wake(); });
+  }
+
+  RequestBook& Book() { return book_; }
+  void Cancel() {
+    book_.Cancel([this] { Wake(); });
   }
 
  private:
@@ -139,40 +99,34 @@ class RequestService {
   }
 
   void Run() {
+    CURLM* multi = curl_multi_init();
     {
       std::lock_guard lock(multi_mutex_);
-      multi_ = curl_multi_init();
+      multi_ = multi;
     }
     std::vector<std::unique_ptr<Transfer>> active;
     std::deque<Pending> waiting;
-    for (;;) {
-      bool cancel = false;
-      {
-        std::lock_guard lock(mutex_);
-        if (abandon_) break;
-        cancel = cancel_;
-        while (!queue_.empty()) {
-          waiting.push_back(std::move(queue_.front()));
-          queue_.pop_front();
-        }
-      }
-      if (cancel) {
+    while (!book_.Abandoned()) {
+      book_.TakeQueued(waiting);
+      if (book_.CancelRequested()) {
         for (auto& transfer : active) Finish(std::move(transfer), false, "cancelled");
         active.clear();
-        for (auto& request : waiting) Complete(std::move(request.callback), false, "cancelled", {});
+        for (auto& request : waiting) {
+          book_.Complete(std::move(request.callback), false, "cancelled", {});
+        }
         waiting.clear();
       }
       StartDue(waiting, active);
       int running = 0;
-      curl_multi_perform(multi_, &running);
+      curl_multi_perform(multi, &running);
       CollectDone(active);
       int timeout_ms = 1000;
       for (const Pending& request : waiting) {
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(request.not_before -
-                                                                                Clock::now());
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+            request.not_before - Clock::now());
         timeout_ms = std::clamp(static_cast<int>(wait.count()) + 1, 1, timeout_ms);
       }
-      curl_multi_poll(multi_, nullptr, 0, timeout_ms, nullptr);
+      curl_multi_poll(multi, nullptr, 0, timeout_ms, nullptr);
     }
     for (auto& transfer : active) Release(*transfer);
     std::lock_guard lock(multi_mutex_);
@@ -181,11 +135,7 @@ class RequestService {
   }
 
   void StartDue(std::deque<Pending>& waiting, std::vector<std::unique_ptr<Transfer>>& active) {
-    RequestOptions options;
-    {
-      std::lock_guard lock(mutex_);
-      options = options_;
-    }
+    const RequestOptions options = book_.Options();
     const auto now = Clock::now();
     for (auto it = waiting.begin(); it != waiting.end();) {
       if (it->not_before > now) {
@@ -198,8 +148,8 @@ class RequestService {
       CURL* easy = curl_easy_init();
       transfer->easy = easy;
       const Pending& request = transfer->request;
-      transfer->header_list = curl_slist_append(transfer->header_list,
-                                                ("Content-Type: " + request.content_type).c_str());
+      transfer->header_list = curl_slist_append(
+          transfer->header_list, ("Content-Type: " + request.content_type).c_str());
       for (const std::string& header : request.headers) {
         transfer->header_list = curl_slist_append(transfer->header_list, header.c_str());
       }
@@ -218,7 +168,6 @@ class RequestService {
       curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                        static_cast<long>(options.connect_timeout.count()));
       curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options.total_timeout.count()));
-      curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
       curl_multi_add_handle(multi_, easy);
       active.push_back(std::move(transfer));
     }
@@ -235,8 +184,8 @@ class RequestService {
       std::unique_ptr<Transfer> transfer = std::move(*it);
       active.erase(it);
       if (message->data.result != CURLE_OK) {
-        std::string text =
-            transfer->error[0] != 0 ? transfer->error : curl_easy_strerror(message->data.result);
+        std::string text = transfer->error[0] != 0 ? transfer->error
+                                                   : curl_easy_strerror(message->data.result);
         Finish(std::move(transfer), false, text);
         continue;
       }
@@ -253,7 +202,7 @@ class RequestService {
     Headers headers = std::move(transfer->response_headers);
     API::Requests::Callback callback = std::move(transfer->request.callback);
     Release(*transfer);
-    Complete(std::move(callback), success, text, std::move(headers));
+    book_.Complete(std::move(callback), success, text, std::move(headers));
   }
 
   void Release(Transfer& transfer) {
@@ -262,32 +211,8 @@ class RequestService {
     curl_slist_free_all(transfer.header_list);
   }
 
-  // Runs the callback and destroys it before the request counts as completed: its code may
-  // belong to a library that is unloaded as soon as nothing is pending.
-  void Complete(API::Requests::Callback callback, bool success, const std::string& text,
-                Headers headers) {
-    try {
-      if (callback) callback(success, text, std::move(headers));
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "request service: a callback threw: %s\n", e.what());
-    } catch (...) {
-      std::fprintf(stderr, "request service: a callback threw\n");
-    }
-    callback = nullptr;
-    std::lock_guard lock(mutex_);
-    ++(success ? stats_.sent : stats_.failed);
-    if (--in_flight_ == 0) idle_.notify_all();
-  }
-
-  std::mutex mutex_;
-  std::condition_variable idle_;
-  std::deque<Pending> queue_;
-  std::size_t in_flight_ = 0;
-  RequestOptions options_;
-  RequestStats stats_;
-  bool stopping_ = false;
-  bool abandon_ = false;
-  bool cancel_ = false;
+  RequestBook book_;
+  std::mutex start_mutex_;
   std::thread worker_;
   std::mutex multi_mutex_;
   CURLM* multi_ = nullptr;
@@ -300,9 +225,9 @@ RequestService& TheService() {
 
 }  // namespace
 
-void SetRequestOptions(const RequestOptions& options) { TheService().SetOptions(options); }
-RequestStats GetRequestStats() { return TheService().Stats(); }
-bool DrainRequests(std::chrono::milliseconds timeout) { return TheService().Drain(timeout); }
+void SetRequestOptions(const RequestOptions& options) { TheService().Book().SetOptions(options); }
+RequestStats GetRequestStats() { return TheService().Book().Stats(); }
+bool DrainRequests(std::chrono::milliseconds timeout) { return TheService().Book().Drain(timeout); }
 void CancelRequests() { TheService().Cancel(); }
 
 }  // namespace sim
@@ -316,5 +241,5 @@ bool API::Requests::CreatePostRequest(const std::string& url, const Callback& ca
                                       const std::string& body, const std::string& content_type,
                                       std::vector<std::string> headers) {
   return sim::TheService().Post(
-      {url, body, content_type, std::move(headers), callback, sim::Clock::time_point{}});
+      {url, body, content_type, std::move(headers), callback, sim::RequestClock::time_point{}});
 }
