@@ -132,4 +132,9 @@ class RequestBook {
   bool abandoned_ = false;
 };
 
+// The platform's request service (one transport per platform).
+RequestBook& TheRequestBook();
+bool PostRequest(PendingRequest request);
+void CancelAllRequests();
+
 }  // namespace sim

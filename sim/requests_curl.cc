@@ -225,21 +225,8 @@ RequestService& TheService() {
 
 }  // namespace
 
-void SetRequestOptions(const RequestOptions& options) { TheService().Book().SetOptions(options); }
-RequestStats GetRequestStats() { return TheService().Book().Stats(); }
-bool DrainRequests(std::chrono::milliseconds timeout) { return TheService().Book().Drain(timeout); }
-void CancelRequests() { TheService().Cancel(); }
+RequestBook& TheRequestBook() { return TheService().Book(); }
+bool PostRequest(PendingRequest request) { return TheService().Post(std::move(request)); }
+void CancelAllRequests() { TheService().Cancel(); }
 
 }  // namespace sim
-
-API::Requests& API::Requests::Get() {
-  static Requests requests;
-  return requests;
-}
-
-bool API::Requests::CreatePostRequest(const std::string& url, const Callback& callback,
-                                      const std::string& body, const std::string& content_type,
-                                      std::vector<std::string> headers) {
-  return sim::TheService().Post(
-      {url, body, content_type, std::move(headers), callback, sim::RequestClock::time_point{}});
-}

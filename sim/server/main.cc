@@ -159,10 +159,18 @@ int main(int argc, char** argv) {
   const std::string plugin_path =
       options.plugin.empty() ? sim::server::DefaultPluginPath() : options.plugin;
   std::string error;
-  if (!plugin.Load(plugin_path, error)) {
-    std::fprintf(stderr, "quillmark-sim: cannot load plugin %s: %s\n%s", plugin_path.c_str(),
-                 error.c_str(), kUsage);
-    return 2;
+  switch (plugin.Load(plugin_path, error)) {
+    case sim::server::LoadResult::kLoaded:
+      break;
+    case sim::server::LoadResult::kStartFailed:
+      // As the framework does: the plugin is reported as not loaded and the server goes on.
+      std::fprintf(stderr, "quillmark-sim: plugin %s did not start: %s\n", plugin_path.c_str(),
+                   error.c_str());
+      break;
+    case sim::server::LoadResult::kNotLoadable:
+      std::fprintf(stderr, "quillmark-sim: cannot load plugin %s: %s\n%s", plugin_path.c_str(),
+                   error.c_str(), kUsage);
+      return 2;
   }
   sim::StartWorld(options.map);
 

@@ -7,11 +7,16 @@
 
 namespace sim::server {
 
+enum class LoadResult {
+  kLoaded,
+  kStartFailed,  // the loader ran its start-up, which failed; the library is not loaded
+  kNotLoadable,  // no such file, or not a library the loader can load
+};
+
 class PluginLibrary {
  public:
-  // Loads the library at `path`; its start-up runs during the load. False with a description
-  // in `error` when the loader refuses it (on Windows, also when its start-up failed).
-  bool Load(const std::string& path, std::string& error);
+  // Loads the library at `path`; its start-up runs during the load. Otherwise `error` says why.
+  LoadResult Load(const std::string& path, std::string& error);
   // Unloads it; its shutdown runs during the unload. Nothing when none is loaded.
   void Unload();
   ~PluginLibrary() { Unload(); }

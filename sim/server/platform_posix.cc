@@ -8,14 +8,15 @@
 
 namespace sim::server {
 
-bool PluginLibrary::Load(const std::string& path, std::string& error) {
+// A library's failed start-up is no loader error here: it stays loaded and inert.
+LoadResult PluginLibrary::Load(const std::string& path, std::string& error) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* reason = dlerror();
     error = reason != nullptr ? reason : "unknown loader error";
-    return false;
+    return LoadResult::kNotLoadable;
   }
-  return true;
+  return LoadResult::kLoaded;
 }
 
 void PluginLibrary::Unload() {
