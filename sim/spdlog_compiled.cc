@@ -16,7 +16,9 @@
 #include <spdlog/sinks/base_sink-inl.h>
 #include <spdlog/sinks/basic_file_sink-inl.h>
 #include <spdlog/sinks/sink-inl.h>
+#include <spdlog/sinks/stdout_color_sinks-inl.h>
 #include <spdlog/sinks/stdout_sinks-inl.h>
+#include <spdlog/sinks/wincolor_sink-inl.h>
 #include <spdlog/spdlog-inl.h>
 
 #include <mutex>
@@ -31,3 +33,9 @@ template class SPDLOG_API spdlog::sinks::stdout_sink<spdlog::details::console_mu
 template class SPDLOG_API spdlog::sinks::stdout_sink<spdlog::details::console_nullmutex>;
 template class SPDLOG_API spdlog::sinks::stderr_sink<spdlog::details::console_mutex>;
 template class SPDLOG_API spdlog::sinks::stderr_sink<spdlog::details::console_nullmutex>;
+template class SPDLOG_API spdlog::sinks::wincolor_sink<spdlog::details::console_mutex>;
+template class SPDLOG_API spdlog::sinks::wincolor_sink<spdlog::details::console_nullmutex>;
+template class SPDLOG_API spdlog::sinks::wincolor_stdout_sink<spdlog::details::console_mutex>;
+template class SPDLOG_API spdlog::sinks::wincolor_stdout_sink<spdlog::details::console_nullmutex>;
+template class SPDLOG_API spdlog::sinks::wincolor_stderr_sink<spdlog::details::console_mutex>;
+template class SPDLOG_API spdlog::sinks::wincolor_stderr_sink<spdlog::details::console_nullmutex>;

@@ -27,12 +27,10 @@ constexpr char kPosition[] = "X=1.000 Y=2.000 Z=3.000";
 class CommandHandlerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_line_ = GetCommandLineW();
-    sim::SetCommandLine(HOST_TEXT("srv.exe -serverkey=Test"));
     sim::SetLogSinks({sink_});
     quillmark::CreatePluginLogger();
     quillmark::ResetServerLabelForTesting();
-    sim::StartWorld("TheIsland_WP");
+    sim::StartWorld("Test");  // the test's own command line has no -serverkey=: the map labels
     (void)quillmark::GetServerLabel();  // the label is kept from here on
     ASSERT_TRUE(AsaApi::GetHooks().InstallHook(quillmark::kConsoleCommandHook,
                                                &quillmark::CommandHandler,
@@ -43,7 +41,6 @@ class CommandHandlerTest : public ::testing::Test {
     AsaApi::GetHooks().RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
     sim::StopWorld();
     quillmark::ResetServerLabelForTesting();
-    sim::SetCommandLine(saved_line_);
     sim::UseConsoleLogSink();
     PluginConfig() = nullptr;
   }
@@ -95,7 +92,6 @@ class CommandHandlerTest : public ::testing::Test {
   }
 
   std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
-  HostText saved_line_;
 };
 
 struct DecisionCase {

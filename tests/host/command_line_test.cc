@@ -71,25 +71,4 @@ TEST(CommandLineTest, EmptyLineStandsForTheProgramAlone) {
   EXPECT_FALSE(args[0].empty());
 }
 
-TEST(CommandLineTest, ArgvBlocksAreCountedUntilFreed) {
-  const auto before = sim::LiveArgvBlocks();
-  int count = 0;
-  HostChar** argv = CommandLineToArgvW(HOST_TEXT("a b"), &count);
-  EXPECT_EQ(sim::LiveArgvBlocks(), before + 1);
-  LocalFree(argv);
-  EXPECT_EQ(sim::LiveArgvBlocks(), before);
-}
-
-TEST(CommandLineTest, OwnCommandLineSplitsBackIntoTheArguments) {
-  // This process was started by the test runner with plain arguments; whatever they are, the
-  // quoted line must split back into a program and at least the same number of pieces.
-  const HostText line = GetCommandLineW();
-  EXPECT_FALSE(line.empty());
-  sim::SetCommandLine(HOST_TEXT("srv \"-serverkey=A B\" x\\\\\"y\""));
-  EXPECT_EQ(
-      Split(GetCommandLineW()),
-      (std::vector<HostText>{HOST_TEXT("srv"), HOST_TEXT("-serverkey=A B"), HOST_TEXT("x\\y")}));
-  sim::SetCommandLine(line);
-}
-
 }  // namespace

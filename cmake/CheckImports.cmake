@@ -1,0 +1,27 @@
+cmake_minimum_required(VERSION 3.25)
+# Checks a Windows DLL's import and export tables: it may import only system DLLs and the host,
+# never the MinGW runtime, and it exports nothing.
+#   cmake -DOBJDUMP=... -DDLL=... -P CheckImports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "objdump could not read ${DLL}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "no import table found in ${DLL}")
+endif()
+set(allowed kernel32.dll msvcrt.dll shell32.dll user32.dll advapi32.dll ws2_32.dll
+            quillmark_host.dll)
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" name "${line}")
+  string(STRIP "${name}" name)
+  string(TOLOWER "${name}" lower)
+  if(NOT lower IN_LIST allowed)
+    message(FATAL_ERROR "${DLL} imports ${name}, which is neither a system DLL nor the host")
+  endif()
+  message(STATUS "imports ${name}")
+endforeach()
+if(NOT dump MATCHES "Export Address Table[ \t]+00000000")
+  message(FATAL_ERROR "${DLL} exports symbols; a plugin exports nothing")
+endif()
+message(STATUS "${DLL}: imports only system DLLs and the host, exports nothing")

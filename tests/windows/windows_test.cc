@@ -1,0 +1,107 @@
+// What only Windows has: the plugin DLL loaded and unloaded by the Windows loader with its real
+// DllMain, a failed start-up refused by the loader, the server label taken from a real Windows
+// command line, and audit lines ending in CR LF.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "audit/command_handler.h"
+#include "support/process.h"
+#include "support/recording_sink.h"
+#include "support/server_folder.h"
+
+namespace {
+
+using quillmark::testing::RecordingSink;
+using quillmark::testing::RunProcess;
+using quillmark::testing::ServerFolder;
+
+const std::wstring kPlugin = QUILLMARK_BIN_DIR L"\\quillmark.dll";
+
+class PluginDllTest : public ::testing::Test {
+ protected:
+  void SetUp() override { sim::SetLogSinks({sink_}); }
+  void TearDown() override { sim::UseConsoleLogSink(); }
+  static int Hooks() { return sim::HookCount(quillmark::kConsoleCommandHook); }
+
+  std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
+  ServerFolder folder_;
+};
+
+TEST_F(PluginDllTest, LoaderAttachInstallsAndDetachRemovesTheHandler) {
+  folder_.WriteConfig(R"({"white-list": ["give"]})");
+  HMODULE plugin = LoadLibraryW(kPlugin.c_str());
+  ASSERT_NE(plugin, nullptr) << GetLastError();
+  EXPECT_EQ(Hooks(), 1);
+  // Thread attach and detach notifications arrive with every thread; they change nothing.
+  std::thread([] {}).join();
+  EXPECT_EQ(Hooks(), 1);
+  EXPECT_TRUE(sink_->Messages().empty());
+  EXPECT_TRUE(FreeLibrary(plugin));
+  EXPECT_EQ(Hooks(), 0);
+}
+
+TEST_F(PluginDllTest, FailedStartUpLogsItsLineAndTheLoaderRefusesTheDll) {
+  folder_.RemoveConfig();
+  SetLastError(0);
+  HMODULE plugin = LoadLibraryW(kPlugin.c_str());
+  EXPECT_EQ(plugin, nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+  EXPECT_EQ(Hooks(), 0);
+  EXPECT_EQ(sink_->Messages(), std::vector<std::string>{"error: Can't open config.json"});
+  if (plugin != nullptr) FreeLibrary(plugin);
+}
+
+// The stand-in server, started with a real Windows command line, labels the server with what
+// CommandLineToArgvW made of it.
+class RealCommandLineTest : public ::testing::Test {
+ protected:
+  std::string LabelFor(const std::vector<std::string>& server_options) {
+    folder_.WriteConfig(R"({"white-list": ["give"]})");
+    const auto script = folder_.Root() / "play.txt";
+    std::ofstream(script) << "join rex eos=E1\ncmd rex give\n";
+    const auto log = folder_.Root() / "server.log";
+    std::vector<std::string> args = {"--server-dir", folder_.Root().string(), "--script",
+                                     script.string(), "--log", log.string()};
+    args.insert(args.end(), server_options.begin(), server_options.end());
+    const auto result = RunProcess(QUILLMARK_SIM, args);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    std::ifstream file(log, std::ios::binary);
+    logged_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    const auto at = logged_.find(" on ");
+    const auto end = logged_.find("\r\n", at);
+    return at == std::string::npos ? "(no line)" : logged_.substr(at + 4, end - at - 4);
+  }
+  ServerFolder folder_;
+  std::string logged_;
+};
+
+TEST_F(RealCommandLineTest, QuotedValueWithASpace) {
+  EXPECT_EQ(LabelFor({"-serverkey=My Server"}), "My Server");
+}
+
+TEST_F(RealCommandLineTest, BackslashesAndQuotes) {
+  EXPECT_EQ(LabelFor({"-serverkey=a\\\"b"}), "a\\\"b");
+  EXPECT_EQ(LabelFor({"-serverkey=C:\\Servers\\"}), "C:\\Servers\\");
+}
+
+TEST_F(RealCommandLineTest, FirstOfTwoWinsInAnyLetterCase) {
+  EXPECT_EQ(LabelFor({"-SERVERKEY=One", "-serverkey=Two"}), "One");
+}
+
+TEST_F(RealCommandLineTest, WithoutTheOptionTheMapLabelsTheServer) {
+  EXPECT_EQ(LabelFor({"x-serverkey=abc", "--map", "Ragnarok_WP"}), "Ragnarok_WP");
+}
+
+TEST_F(RealCommandLineTest, AuditLinesEndInCrLf) {
+  (void)LabelFor({"-serverkey=Alpha"});
+  ASSERT_GE(logged_.size(), 2u);
+  EXPECT_EQ(logged_.substr(logged_.size() - 2), "\r\n");
+  EXPECT_EQ(logged_.find('\n'), logged_.find("\r\n") + 1);  // no bare LF before it
+}
+
+}  // namespace
