@@ -21,9 +21,19 @@ export WINEPREFIX="$PWD/build/windows-cross/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # One wine server for the whole run; a server per test process is slow and flaky.
-wine wineboot >/dev/null 2>&1
+mkdir -p "$WINEPREFIX"
 wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'wineserver -k 2>/dev/null || true; kill "${standin:-}" 2>/dev/null || true' EXIT
+wine wineboot >/dev/null 2>&1
+# The tests that post reach the Linux-built Discord stand-in, driven through its control requests.
+port_file=$(mktemp)
+build/default/bin/discord-standin --port 0 --port-file "$port_file" --control --lifetime 1800 \
+  >/dev/null &
+standin=$!
+for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.1; done
+QUILLMARK_STANDIN_PORT=$(cat "$port_file")
+export QUILLMARK_STANDIN_PORT
+rm -f "$port_file"
 ctest --preset windows-cross
 windows_seconds=$((SECONDS - start))
 

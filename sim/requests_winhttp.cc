@@ -25,11 +25,10 @@ namespace {
 
 std::wstring Wide(const std::string& text) {
   if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                      length);
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
 }
 
@@ -47,6 +46,13 @@ struct Transfer {
   void Abort(bool by_timeout) {
     std::lock_guard lock(mutex);
     (by_timeout ? timed_out : cancelled) = true;
+    CloseLocked();
+  }
+  void Close() {
+    std::lock_guard lock(mutex);
+    CloseLocked();
+  }
+  void CloseLocked() {
     if (handle != nullptr) WinHttpCloseHandle(handle);
     handle = nullptr;
   }
@@ -112,8 +118,8 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   const std::unique_ptr<void, decltype(&WinHttpCloseHandle)> connection_owner(connection,
                                                                               &WinHttpCloseHandle);
   HINTERNET handle = WinHttpOpenRequest(
-      connection, L"POST", path.c_str(), nullptr, WINHTTP_NO_REFERER,
-      WINHTTP_DEFAULT_ACCEPT_TYPES, parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
+      connection, L"POST", path.c_str(), nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+      parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
   if (handle == nullptr) return {false, Failure(GetLastError(), narrow_host, parts.nPort), {}};
   {
     std::lock_guard lock(transfer.mutex);
@@ -123,16 +129,14 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   const int total_ms = static_cast<int>(transfer.options.total_timeout.count());
   WinHttpSetTimeouts(handle, connect_ms, connect_ms, total_ms, total_ms);
   DWORD receive_ms = static_cast<DWORD>(total_ms);
-  WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive_ms,
-                   sizeof receive_ms);
+  WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive_ms, sizeof receive_ms);
 
   std::wstring headers = L"Content-Type: " + Wide(request.content_type);
   for (const std::string& header : request.headers) headers += L"\r\n" + Wide(header);
   Outcome outcome;
-  BOOL ok = WinHttpSendRequest(handle, headers.c_str(), static_cast<DWORD>(-1),
-                               const_cast<char*>(request.body.data()),
-                               static_cast<DWORD>(request.body.size()),
-                               static_cast<DWORD>(request.body.size()), 0);
+  BOOL ok = WinHttpSendRequest(
+      handle, headers.c_str(), static_cast<DWORD>(-1), const_cast<char*>(request.body.data()),
+      static_cast<DWORD>(request.body.size()), static_cast<DWORD>(request.body.size()), 0);
   if (ok) ok = WinHttpReceiveResponse(handle, nullptr);
   DWORD code = 0;
   if (ok) {
@@ -153,8 +157,7 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   if (!ok) {
     const DWORD error = GetLastError();
     std::lock_guard lock(transfer.mutex);
-    if (transfer.handle != nullptr) WinHttpCloseHandle(transfer.handle);
-    transfer.handle = nullptr;
+    transfer.CloseLocked();
     if (transfer.cancelled) return {false, "cancelled", {}};
     if (transfer.timed_out) return {false, Failure(ERROR_WINHTTP_TIMEOUT, narrow_host, 0), {}};
     return {false, Failure(error, narrow_host, parts.nPort), {}};
@@ -167,17 +170,21 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
                       reason.data(), &size, WINHTTP_NO_HEADER_INDEX);
   reason.resize(size / sizeof(wchar_t));
   size = 0;
-  WinHttpQueryHeaders(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                      nullptr, &size, WINHTTP_NO_HEADER_INDEX);
+  WinHttpQueryHeaders(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, nullptr,
+                      &size, WINHTTP_NO_HEADER_INDEX);
   std::wstring raw(size / sizeof(wchar_t), L'\0');
   WinHttpQueryHeaders(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                       raw.data(), &size, WINHTTP_NO_HEADER_INDEX);
   outcome.headers = ParseHeaders(raw);
-  {
-    std::lock_guard lock(transfer.mutex);
-    if (transfer.handle != nullptr) WinHttpCloseHandle(transfer.handle);
-    transfer.handle = nullptr;
+  // Wine's WinHTTP reports a body cut short by a closed connection as complete; Windows' own
+  // fails the read. Hold it to the promised length either way.
+  const auto promised = outcome.headers.find("Content-Length");
+  if (promised != outcome.headers.end() &&
+      body.size() < static_cast<std::size_t>(std::stoull(promised->second))) {
+    transfer.Close();
+    return {false, Failure(ERROR_WINHTTP_CONNECTION_ERROR, narrow_host, parts.nPort), {}};
   }
+  transfer.Close();
   outcome.success = code >= 200 && code < 300;
   std::string reason_text(reason.begin(), reason.end());
   if (reason_text.empty()) reason_text = ReasonPhrase(static_cast<int>(code));
@@ -188,8 +195,8 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
 class RequestService {
  public:
   RequestService()
-      : session_(WinHttpOpen(L"quillmark-sim", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                             WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)) {}
+      : session_(WinHttpOpen(L"quillmark-sim", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                             WINHTTP_NO_PROXY_BYPASS, 0)) {}
 
   ~RequestService() {
     book_.Abandon();
@@ -293,9 +300,11 @@ class RequestService {
   std::thread dispatcher_;
 };
 
+// Never destroyed: its destructor would run while the host DLL detaches, under the loader
+// lock, where joining a thread deadlocks. At exit Windows ends the threads itself.
 RequestService& TheService() {
-  static RequestService service;
-  return service;
+  static auto* service = new RequestService();
+  return *service;
 }
 
 }  // namespace

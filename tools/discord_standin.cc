@@ -2,8 +2,10 @@
 // configuration without a network. It answers posts as Discord does and prints each embed.
 //
 //   discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] [--fail 500|close|hang]
+//                   [--port-file FILE] [--control]
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -16,7 +18,7 @@ extern "C" void OnSignal(int) { stop_requested = 1; }
 
 int Usage() {
   std::cerr << "usage: discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] "
-               "[--fail 500|close|hang]\n";
+               "[--fail 500|close|hang] [--port-file FILE] [--control]\n";
   return 2;
 }
 
@@ -28,8 +30,13 @@ int main(int argc, char** argv) {
   options.print = &std::cout;
   options.lifetime = std::chrono::seconds(600);
   WebhookReceiver::Fault fault = WebhookReceiver::Fault::kNone;
+  std::string port_file;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--control") {
+      options.control = true;
+      continue;
+    }
     if (i + 1 >= argc) return Usage();
     const std::string value = argv[++i];
     try {
@@ -37,6 +44,8 @@ int main(int argc, char** argv) {
         options.port = std::stoi(value);
       } else if (arg == "--lifetime") {
         options.lifetime = std::chrono::seconds(std::stoi(value));
+      } else if (arg == "--port-file") {
+        port_file = value;
       } else if (arg == "--rate-limit") {
         options.rate_limit = std::stoi(value);
       } else if (arg == "--fail" && value == "500") {
@@ -59,6 +68,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     std::cout << "discord-standin: listening on http://127.0.0.1:" << receiver.Port()
               << "/api/webhooks/<id>/<token>" << std::endl;
+    if (!port_file.empty()) std::ofstream(port_file) << receiver.Port() << "\n";
     std::thread watcher([&receiver] {
       while (stop_requested == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
       receiver.Stop();

@@ -59,6 +59,9 @@ class SimServerTest : public ::testing::Test {
     const std::regex stamped(R"(\d\d/\d\d/\d\d \d\d:\d\d (\[ASA:Quillmark\].*)\r)");
     std::istringstream lines(result.out);
     for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("[game] ", 0) == 0 && !line.empty() && line.back() == '\r') {
+        line.pop_back();  // the game's own lines end as the platform's text output does
+      }
       std::smatch match;
       if (std::regex_match(line, match, stamped)) {
         play.log.push_back(match[1]);

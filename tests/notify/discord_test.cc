@@ -190,12 +190,7 @@ TEST_F(DiscordTest, RateLimitedPostLogsTooManyRequests) {
 }
 
 TEST_F(DiscordTest, RefusedConnectionLogsTheTransportError) {
-  std::string url;
-  {
-    WebhookReceiver gone;
-    url = gone.Url();
-  }
-  PluginConfig()["discordwh"] = url;
+  PluginConfig()["discordwh"] = WebhookReceiver::RefusingUrl();
   PostToDiscord(kMessage, true);
   Settle();
   const auto errors = Errors();

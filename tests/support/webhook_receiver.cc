@@ -149,9 +149,10 @@ struct WebhookReceiver::State {
         received[index].status = 500;
         return;
       case Fault::kCloseConnection:
-        // The status line goes out, then the connection closes before any content.
-        response.set_chunked_content_provider(
-            "application/json", [](std::size_t, httplib::DataSink&) { return false; });
+        // The status line promises content, then the connection closes before any of it.
+        response.set_content_provider(
+            1000, "application/json",
+            [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
         return;
       case Fault::kNeverAnswer: {
         const std::uint64_t generation = release_generation;
@@ -206,6 +207,62 @@ struct WebhookReceiver::State {
     }
   }
 
+  void Reset(int rate_limit) {
+    std::lock_guard lock(mutex);
+    ++release_generation;
+    changed.notify_all();
+    fault = Fault::kNone;
+    received.clear();
+    recent.clear();
+    options.rate_limit = rate_limit;
+  }
+
+  void AddControl() {
+    using httplib::Request;
+    using httplib::Response;
+    server.Post("/control/reset", [this](const Request& request, Response& response) {
+      Reset(request.has_param("rate_limit") ? std::stoi(request.get_param_value("rate_limit")) : 5);
+      response.status = 204;
+    });
+    server.Post("/control/fault", [this](const Request& request, Response& response) {
+      static const std::map<std::string, Fault> kModes = {{"none", Fault::kNone},
+                                                          {"500", Fault::kServerError},
+                                                          {"close", Fault::kCloseConnection},
+                                                          {"hang", Fault::kNeverAnswer}};
+      const auto mode = kModes.find(request.get_param_value("mode"));
+      if (mode == kModes.end()) {
+        response.status = 400;
+        return;
+      }
+      std::lock_guard lock(mutex);
+      fault = mode->second;
+      response.status = 204;
+    });
+    server.Post("/control/release", [this](const Request&, Response& response) {
+      std::lock_guard lock(mutex);
+      ++release_generation;
+      changed.notify_all();
+      response.status = 204;
+    });
+    server.Get("/control/requests", [this](const Request& request, Response& response) {
+      const std::size_t count =
+          request.has_param("count") ? std::stoul(request.get_param_value("count")) : 0;
+      const int timeout_ms =
+          request.has_param("timeout_ms") ? std::stoi(request.get_param_value("timeout_ms")) : 0;
+      std::unique_lock lock(mutex);
+      changed.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                       [&] { return stopping || received.size() >= count; });
+      json list = json::array();
+      for (const Received& r : received) {
+        list.push_back({{"path", r.path},
+                        {"content_type", r.content_type},
+                        {"body", r.body},
+                        {"status", r.status}});
+      }
+      response.set_content(list.dump(), "application/json");
+    });
+  }
+
   void Stop() {
     {
       std::lock_guard lock(mutex);
@@ -224,6 +281,7 @@ WebhookReceiver::WebhookReceiver(Options options) : state_(std::make_shared<Stat
                     [&state](const httplib::Request& request, httplib::Response& response) {
                       state.Handle(request, response);
                     });
+  if (options.control) state.AddControl();
   // One request per connection, so that stopping never waits for an idle kept-alive one.
   state.server.set_keep_alive_max_count(1);
   state.server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
@@ -291,5 +349,11 @@ void WebhookReceiver::Wait() {
 }
 
 void WebhookReceiver::Stop() { state_->Stop(); }
+
+std::string WebhookReceiver::RefusingUrl() {
+  // A receiver's port once it has stopped: nothing listens there any more.
+  const WebhookReceiver gone;
+  return gone.Url();
+}
 
 }  // namespace quillmark::testing

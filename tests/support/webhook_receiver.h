@@ -1,6 +1,8 @@
 // A stand-in for Discord's execute-webhook endpoint on 127.0.0.1: it checks each post the way
 // Discord does (JSON, an embed or content, field limits, the poster name, a rate limit per
 // webhook), answers as Discord answers, prints each embed readably, and can be told to fail.
+// On Windows, where the HTTP server library is not available, the same class drives a native
+// stand-in started with control on (its port in QUILLMARK_STANDIN_PORT).
 #pragma once
 
 #include <chrono>
@@ -39,6 +41,9 @@ class WebhookReceiver {
     std::ostream* print = nullptr;                                 // where embeds are shown
     int rate_limit = 5;                                            // posts per window
     std::chrono::milliseconds rate_window{2000};
+    // Also answer /control/... requests, through which a test in another process (a Windows
+    // test under Wine) drives this receiver as if it were its own.
+    bool control = false;
   };
   struct Received {
     std::string path;
@@ -56,6 +61,8 @@ class WebhookReceiver {
   [[nodiscard]] int Port() const;
   [[nodiscard]] std::string Url(const std::string& id = "1234",
                                 const std::string& token = "token") const;
+  // A webhook URL on 127.0.0.1 where nothing listens: posting to it is refused.
+  static std::string RefusingUrl();
   void SetFault(Fault fault);
   // Lets every held request go; they are then answered with 204.
   void ReleaseHeld();
