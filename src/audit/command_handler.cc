@@ -3,7 +3,7 @@
 // leaves a command logged one way and treated another.
 #include "audit/command_handler.h"
 
-#include <fmt/format.h>
+#include <spdlog/fmt/fmt.h>
 
 #include <cstring>
 #include <exception>

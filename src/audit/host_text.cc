@@ -43,7 +43,7 @@ FString FormatFString(const HostChar* format, ...) {
   for (;;) {
     va_list args;
     va_start(args, format);
-    const int length = host::FormatUnits(buffer, capacity, format, args);
+    const int length = platform::FormatUnits(buffer, capacity, format, args);
     va_end(args);
     if (length >= 0 && static_cast<std::size_t>(length) < capacity) {
       buffer[length] = 0;

@@ -41,7 +41,7 @@ FString GetServerLabel() {
   if (cache.GetCharArray().Num() >= 2) return cache;
 
   FString label;
-  AShooterGameMode* game_mode = AsaApi::GetApiUtils().CurrentGameMode();
+  AShooterGameMode* game_mode = host::CurrentGameMode();
   if (game_mode != nullptr) {
     using GetMapNameFn = FString* (*)(AShooterGameMode*, FString*);
     reinterpret_cast<GetMapNameFn>(GetAddress("AShooterGameMode.GetMapName()"))(game_mode, &label);

@@ -8,6 +8,11 @@
 // result of a host call.
 #pragma once
 
+#if defined(QUILLMARK_REAL_FRAMEWORK)
+// Built for the real framework: its own headers declare all of this (see asaapi_adapter.h).
+#include "host/asaapi_adapter.h"
+#else
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -361,3 +366,19 @@ HOST_SYSTEM_API HostChar** HOST_WINAPI CommandLineToArgvW(const HostChar* comman
 // Gives back a block from CommandLineToArgvW. Returns null on success.
 HOST_SYSTEM_API void* HOST_WINAPI LocalFree(void* block);
 }
+
+namespace host {
+
+// The host operations whose names differ in the real framework, in one place each.
+inline bool InstallHook(const std::string& name, ConsoleCommandFn detour,
+                        ConsoleCommandFn* original) {
+  return AsaApi::GetHooks().InstallHook(name, detour, original);
+}
+inline bool RemoveHook(const std::string& name, ConsoleCommandFn detour) {
+  return AsaApi::GetHooks().RemoveHook(name, detour);
+}
+inline AShooterGameMode* CurrentGameMode() { return AsaApi::GetApiUtils().CurrentGameMode(); }
+
+}  // namespace host
+
+#endif  // QUILLMARK_REAL_FRAMEWORK

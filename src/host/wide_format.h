@@ -8,11 +8,11 @@
 
 #include "host/host.h"
 
-namespace quillmark::host {
+namespace quillmark::platform {
 
 // Formats `format` with `args` into `buffer`, writing at most `capacity` units including the
 // terminating zero, as vswprintf does. Returns the length written, or a negative number when
 // the text and its zero do not fit (the buffer's content is then unspecified). Any thread.
 int FormatUnits(HostChar* buffer, std::size_t capacity, const HostChar* format, va_list args);
 
-}  // namespace quillmark::host
+}  // namespace quillmark::platform

@@ -6,7 +6,7 @@
 
 #include "host/wide_format.h"
 
-namespace quillmark::host {
+namespace quillmark::platform {
 
 int FormatUnits(HostChar* buffer, std::size_t capacity, const HostChar* format, va_list args) {
   std::wstring wide_format;
@@ -37,4 +37,4 @@ int FormatUnits(HostChar* buffer, std::size_t capacity, const HostChar* format, 
   return static_cast<int>(out);
 }
 
-}  // namespace quillmark::host
+}  // namespace quillmark::platform

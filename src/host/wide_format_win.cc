@@ -3,10 +3,10 @@
 
 #include "host/wide_format.h"
 
-namespace quillmark::host {
+namespace quillmark::platform {
 
 int FormatUnits(HostChar* buffer, std::size_t capacity, const HostChar* format, va_list args) {
   return std::vswprintf(buffer, capacity, format, args);
 }
 
-}  // namespace quillmark::host
+}  // namespace quillmark::platform

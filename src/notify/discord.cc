@@ -2,7 +2,7 @@
 // JSON, so that a player's command can neither break the body nor add fields to it.
 #include "notify/discord.h"
 
-#include <fmt/format.h>
+#include <spdlog/fmt/fmt.h>
 
 #include <exception>
 #include <nlohmann/json.hpp>

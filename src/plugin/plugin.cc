@@ -20,7 +20,7 @@ void InitPlugin() {
     LogError(e.what());
     throw;
   }
-  AsaApi::GetHooks().InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
+  host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
 }
 
 }  // namespace quillmark
@@ -43,7 +43,7 @@ extern "C" int HOST_WINAPI DllMain(void* /*module*/, unsigned long reason, void*
       }
     case kProcessDetach:
       try {
-        AsaApi::GetHooks().RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
+        host::RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
       } catch (...) {  // NOLINT(bugprone-empty-catch): nothing to do while the library goes away
       }
       return kTrue;
