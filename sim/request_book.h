@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -132,9 +133,47 @@ class RequestBook {
   bool abandoned_ = false;
 };
 
-// The platform's request service (one transport per platform).
-RequestBook& TheRequestBook();
-bool PostRequest(PendingRequest request);
-void CancelAllRequests();
+// A transport's skeleton: one worker thread, started with the first request, that takes what
+// the book admits. Each platform's transport says how to wake the worker and what it runs.
+class RequestTransport {
+ public:
+  RequestTransport() = default;
+  RequestTransport(const RequestTransport&) = delete;
+  RequestTransport& operator=(const RequestTransport&) = delete;
+  virtual ~RequestTransport() = default;
+
+  bool Post(PendingRequest request) {
+    {
+      std::lock_guard lock(start_mutex_);
+      if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+    }
+    return book_.Admit(std::move(request), [this] { Wake(); });
+  }
+  void Cancel() {
+    book_.Cancel([this] { Wake(); });
+  }
+  RequestBook& Book() { return book_; }
+
+ protected:
+  // Ends the worker; a transport calls it from its destructor, while its own members live.
+  void Stop() {
+    book_.Abandon();
+    Wake();
+    if (worker_.joinable()) worker_.join();
+  }
+  // Makes the worker look at the book now. Any thread.
+  virtual void Wake() = 0;
+  // The worker: runs until the book is abandoned.
+  virtual void Run() = 0;
+
+  RequestBook book_;
+
+ private:
+  std::mutex start_mutex_;
+  std::thread worker_;
+};
+
+// The platform's transport.
+RequestTransport& TheTransport();
 
 }  // namespace sim

@@ -5,10 +5,12 @@
 
 namespace sim {
 
-void SetRequestOptions(const RequestOptions& options) { TheRequestBook().SetOptions(options); }
-RequestStats GetRequestStats() { return TheRequestBook().Stats(); }
-bool DrainRequests(std::chrono::milliseconds timeout) { return TheRequestBook().Drain(timeout); }
-void CancelRequests() { CancelAllRequests(); }
+void SetRequestOptions(const RequestOptions& options) { TheTransport().Book().SetOptions(options); }
+RequestStats GetRequestStats() { return TheTransport().Book().Stats(); }
+bool DrainRequests(std::chrono::milliseconds timeout) {
+  return TheTransport().Book().Drain(timeout);
+}
+void CancelRequests() { TheTransport().Cancel(); }
 
 }  // namespace sim
 
@@ -20,6 +22,6 @@ API::Requests& API::Requests::Get() {
 bool API::Requests::CreatePostRequest(const std::string& url, const Callback& callback,
                                       const std::string& body, const std::string& content_type,
                                       std::vector<std::string> headers) {
-  return sim::PostRequest(
+  return sim::TheTransport().Post(
       {url, body, content_type, std::move(headers), callback, sim::RequestClock::time_point{}});
 }

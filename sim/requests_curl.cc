@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "sim/internal.h"
-#include "sim/request_book.h"
 #include "sim/reason_phrase.h"
+#include "sim/request_book.h"
 #include "sim/sim_control.h"
 
 namespace sim {
@@ -69,36 +69,20 @@ std::string StatusText(long code, const std::string& status_line) {
   return std::to_string(code) + " " + reason;
 }
 
-class RequestService {
+class CurlTransport final : public RequestTransport {
  public:
-  RequestService() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-
-  ~RequestService() {
-    book_.Abandon();
-    Wake();
-    if (worker_.joinable()) worker_.join();
-  }
-
-  bool Post(Pending request) {
-    {
-      std::lock_guard lock(start_mutex_);
-      if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
-    }
-    return book_.Admit(std::move(request), [this] { Wake(); });
-  }
-
-  RequestBook& Book() { return book_; }
-  void Cancel() {
-    book_.Cancel([this] { Wake(); });
-  }
+  CurlTransport() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+  ~CurlTransport() override { Stop(); }
+  CurlTransport(const CurlTransport&) = delete;
+  CurlTransport& operator=(const CurlTransport&) = delete;
 
  private:
-  void Wake() {
+  void Wake() override {
     std::lock_guard lock(multi_mutex_);
     if (multi_ != nullptr) curl_multi_wakeup(multi_);
   }
 
-  void Run() {
+  void Run() override {
     CURLM* multi = curl_multi_init();
     {
       std::lock_guard lock(multi_mutex_);
@@ -122,8 +106,8 @@ class RequestService {
       CollectDone(active);
       int timeout_ms = 1000;
       for (const Pending& request : waiting) {
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-            request.not_before - Clock::now());
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(request.not_before -
+                                                                                Clock::now());
         timeout_ms = std::clamp(static_cast<int>(wait.count()) + 1, 1, timeout_ms);
       }
       curl_multi_poll(multi, nullptr, 0, timeout_ms, nullptr);
@@ -148,8 +132,8 @@ class RequestService {
       CURL* easy = curl_easy_init();
       transfer->easy = easy;
       const Pending& request = transfer->request;
-      transfer->header_list = curl_slist_append(
-          transfer->header_list, ("Content-Type: " + request.content_type).c_str());
+      transfer->header_list = curl_slist_append(transfer->header_list,
+                                                ("Content-Type: " + request.content_type).c_str());
       for (const std::string& header : request.headers) {
         transfer->header_list = curl_slist_append(transfer->header_list, header.c_str());
       }
@@ -184,8 +168,8 @@ class RequestService {
       std::unique_ptr<Transfer> transfer = std::move(*it);
       active.erase(it);
       if (message->data.result != CURLE_OK) {
-        std::string text = transfer->error[0] != 0 ? transfer->error
-                                                   : curl_easy_strerror(message->data.result);
+        std::string text =
+            transfer->error[0] != 0 ? transfer->error : curl_easy_strerror(message->data.result);
         Finish(std::move(transfer), false, text);
         continue;
       }
@@ -211,22 +195,16 @@ class RequestService {
     curl_slist_free_all(transfer.header_list);
   }
 
-  RequestBook book_;
-  std::mutex start_mutex_;
-  std::thread worker_;
   std::mutex multi_mutex_;
   CURLM* multi_ = nullptr;
 };
 
-RequestService& TheService() {
-  static RequestService service;
-  return service;
-}
-
 }  // namespace
 
-RequestBook& TheRequestBook() { return TheService().Book(); }
-bool PostRequest(PendingRequest request) { return TheService().Post(std::move(request)); }
-void CancelAllRequests() { TheService().Cancel(); }
+// Destroyed at exit: the worker is ended before libcurl's own state goes away.
+RequestTransport& TheTransport() {
+  static CurlTransport transport;
+  return transport;
+}
 
 }  // namespace sim

@@ -23,14 +23,7 @@
 namespace sim {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return DecodeUtf8(text); }
 
 struct Transfer {
   PendingRequest request;
@@ -192,30 +185,11 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   return outcome;
 }
 
-class RequestService {
+class WinHttpTransport final : public RequestTransport {
  public:
-  RequestService()
+  WinHttpTransport()
       : session_(WinHttpOpen(L"quillmark-sim", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                              WINHTTP_NO_PROXY_BYPASS, 0)) {}
-
-  ~RequestService() {
-    book_.Abandon();
-    Wake();
-    if (dispatcher_.joinable()) dispatcher_.join();
-  }
-
-  bool Post(PendingRequest request) {
-    {
-      std::lock_guard lock(mutex_);
-      if (!dispatcher_.joinable()) dispatcher_ = std::thread([this] { Dispatch(); });
-    }
-    return book_.Admit(std::move(request), [this] { Wake(); });
-  }
-
-  RequestBook& Book() { return book_; }
-  void Cancel() {
-    book_.Cancel([this] { Wake(); });
-  }
 
  private:
   struct Worker {
@@ -223,13 +197,14 @@ class RequestService {
     std::thread thread;
   };
 
-  void Wake() {
+  void Wake() override {
     std::lock_guard lock(mutex_);
     woken_ = true;
     wake_.notify_all();
   }
 
-  void Dispatch() {
+  // The dispatcher: starts each due request on a worker of its own, and enforces deadlines.
+  void Run() override {
     std::deque<PendingRequest> waiting;
     std::list<Worker> workers;
     while (!book_.Abandoned()) {
@@ -292,25 +267,19 @@ class RequestService {
     transfer.done = true;
   }
 
-  RequestBook book_;
   HINTERNET session_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool woken_ = false;
-  std::thread dispatcher_;
 };
-
-// Never destroyed: its destructor would run while the host DLL detaches, under the loader
-// lock, where joining a thread deadlocks. At exit Windows ends the threads itself.
-RequestService& TheService() {
-  static auto* service = new RequestService();
-  return *service;
-}
 
 }  // namespace
 
-RequestBook& TheRequestBook() { return TheService().Book(); }
-bool PostRequest(PendingRequest request) { return TheService().Post(std::move(request)); }
-void CancelAllRequests() { TheService().Cancel(); }
+// Never destroyed: its destructor would run while the host DLL detaches, under the loader
+// lock, where joining a thread deadlocks. At exit Windows ends the threads itself.
+RequestTransport& TheTransport() {
+  static auto* transport = new WinHttpTransport();
+  return *transport;
+}
 
 }  // namespace sim

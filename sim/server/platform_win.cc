@@ -1,25 +1,18 @@
 // The stand-in server on Windows: the plugin through LoadLibraryW and FreeLibrary, as the
 // framework loads it.
-#include <windows.h>
-
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "host/host.h"
 #include "sim/server/platform.h"
 
 namespace sim::server {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), wide.data(),
-                      length);
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return AsaApi::Tools::Utf8Decode(text); }
 
 }  // namespace
 

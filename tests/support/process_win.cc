@@ -5,19 +5,13 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "host/host.h"
 #include "support/process.h"
 
 namespace quillmark::testing {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), wide.data(),
-                      length);
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return AsaApi::Tools::Utf8Decode(text); }
 
 // One argument quoted so that the program's own split gives it back unchanged.
 void AppendQuoted(std::wstring& line, const std::wstring& arg) {
