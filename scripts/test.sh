@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: first the Linux build with sanitizers, then the Windows
-# build (MinGW-w64) with its tests under Wine.
+# Builds everything and runs every test: the Linux build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the same with ThreadSanitizer (where the request service, its
+# callbacks and the logger meet), then the Windows build (MinGW-w64) with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,13 @@ cmake --preset default
 cmake --build --preset default -j "$(nproc)"
 ctest --preset default
 linux_seconds=$((SECONDS - start))
+
+echo "== Linux: ThreadSanitizer build and tests"
+start=$SECONDS
+cmake --preset tsan
+cmake --build --preset tsan -j "$(nproc)"
+ctest --preset tsan
+tsan_seconds=$((SECONDS - start))
 
 echo "== Windows: cross-build and tests under Wine"
 start=$SECONDS
@@ -37,4 +45,4 @@ rm -f "$port_file"
 ctest --preset windows-cross
 windows_seconds=$((SECONDS - start))
 
-echo "== Times: Linux leg ${linux_seconds} s, Windows leg ${windows_seconds} s"
+echo "== Times: Linux ${linux_seconds} s, ThreadSanitizer ${tsan_seconds} s, Windows ${windows_seconds} s"
