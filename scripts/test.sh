@@ -7,33 +7,30 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine
 
-echo "== Linux: build and tests"
-start=$SECONDS
-cmake --preset default
-cmake --build --preset default -j "$(nproc)"
-ctest --preset default
-linux_seconds=$((SECONDS - start))
+times=()
+# Configures, builds and tests one preset, noting how long it took.
+leg() {
+  local start=$SECONDS
+  echo "== $1: build and tests"
+  cmake --preset "$1"
+  cmake --build --preset "$1" -j "$(nproc)"
+  ctest --preset "$1"
+  times+=("$1 $((SECONDS - start)) s")
+}
 
-echo "== Linux: ThreadSanitizer build and tests"
-start=$SECONDS
-cmake --preset tsan
-cmake --build --preset tsan -j "$(nproc)"
-ctest --preset tsan
-tsan_seconds=$((SECONDS - start))
+leg default
+leg tsan
 
-echo "== Windows: cross-build and tests under Wine"
-start=$SECONDS
-cmake --preset windows-cross
-cmake --build --preset windows-cross -j "$(nproc)"
+# The Windows leg: one wine server for the whole run (a server per test process is slow and
+# flaky), and the Linux-built Discord stand-in, which the tests that post drive through its
+# control requests.
 export WINEPREFIX="$PWD/build/windows-cross/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# One wine server for the whole run; a server per test process is slow and flaky.
 mkdir -p "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true; kill "${standin:-}" 2>/dev/null || true' EXIT
 wine wineboot >/dev/null 2>&1
-# The tests that post reach the Linux-built Discord stand-in, driven through its control requests.
 port_file=$(mktemp)
 build/default/bin/discord-standin --port 0 --port-file "$port_file" --control --lifetime 1800 \
   >/dev/null &
@@ -42,7 +39,6 @@ for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.1; done
 QUILLMARK_STANDIN_PORT=$(cat "$port_file")
 export QUILLMARK_STANDIN_PORT
 rm -f "$port_file"
-ctest --preset windows-cross
-windows_seconds=$((SECONDS - start))
+leg windows-cross
 
-echo "== Times: Linux ${linux_seconds} s, ThreadSanitizer ${tsan_seconds} s, Windows ${windows_seconds} s"
+echo "== Times: ${times[*]}"

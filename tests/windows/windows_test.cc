@@ -1,9 +1,8 @@
 // What only Windows has: the plugin DLL loaded and unloaded by the Windows loader with its real
 // DllMain, a failed start-up refused by the loader, the server label taken from a real Windows
 // command line, and audit lines ending in CR LF.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <iterator>
@@ -65,8 +64,9 @@ class RealCommandLineTest : public ::testing::Test {
     const auto script = folder_.Root() / "play.txt";
     std::ofstream(script) << "join rex eos=E1\ncmd rex give\n";
     const auto log = folder_.Root() / "server.log";
-    std::vector<std::string> args = {"--server-dir", folder_.Root().string(), "--script",
-                                     script.string(), "--log", log.string()};
+    std::vector<std::string> args = {"--server-dir", folder_.Root().string(),
+                                     "--script",     script.string(),
+                                     "--log",        log.string()};
     args.insert(args.end(), server_options.begin(), server_options.end());
     const auto result = RunProcess(QUILLMARK_SIM, args);
     EXPECT_EQ(result.exit_code, 0) << result.err;
