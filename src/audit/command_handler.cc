@@ -22,12 +22,6 @@ ConsoleCommandFn SavedConsoleCommand = nullptr;
 
 namespace {
 
-struct PlayerDetails {
-  std::string character_name;
-  std::string position;
-  std::string server_label;
-};
-
 std::string EosIdText(AShooterPlayerController* controller) {
   return FStringToNarrow(AsaApi::IApiUtils::GetEOSIDFromController(controller));
 }
@@ -86,10 +80,9 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
   const bool white_listed = IsWhiteListed(PluginConfig(), command_word);
   const bool granted = IsGrantedGuarded(eos_id, command_word);
 
-  PlayerDetails player;
-  player.character_name = EscapeControl(CharacterName(controller));
-  player.position = PositionText(controller);
-  player.server_label = FStringToNarrow(GetServerLabel());
+  const std::string name = EscapeControl(CharacterName(controller));
+  const std::string position = PositionText(controller);
+  const std::string label = FStringToNarrow(GetServerLabel());
 
   const bool allowed = (granted && HasAdminBit(controller)) || white_listed;
   // Shown texts: the password of EnableCheats hidden, control characters made visible. The
@@ -98,20 +91,19 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
 
   if (allowed) {
     const std::string notification =
-        fmt::format("[{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", player.server_label,
-                    player.character_name, eos_id, shown, player.position);
-    LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", player.character_name,
-                        eos_id, shown, player.position, player.server_label));
+        fmt::format("[{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", label, name, eos_id,
+                    shown, position);
+    LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", name, eos_id, shown,
+                        position, label));
     PostToDiscord(notification, true);
     return;
   }
   const std::string notification =
-      fmt::format("([{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", player.server_label,
-                  player.character_name, eos_id, shown, player.position);
+      fmt::format("([{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", label, name, eos_id,
+                  shown, position);
   const bool admin_bit = HasAdminBit(controller);
   LogInfo(fmt::format("Blocked player {} ({}) from executing {} at position {} on {}, admin: {}",
-                      player.character_name, eos_id, shown, player.position, player.server_label,
-                      admin_bit));
+                      name, eos_id, shown, position, label, admin_bit));
   command.Empty();
   PostToDiscord(notification, false);
 }
