@@ -141,7 +141,8 @@ void PostToDiscord(const std::string& message, bool allowed) {
                                          allowed ? kGreen : kRed, poster);
     const bool handed_over = API::Requests::Get().CreatePostRequest(
         url,
-        [](bool success, std::string result, std::unordered_map<std::string, std::string>) {
+        [](bool success, const std::string& result,
+           const std::unordered_map<std::string, std::string>& /*headers*/) {
           OnPostDone(success, result);
         },
         body, "application/json", {});
