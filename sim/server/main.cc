@@ -135,7 +135,9 @@ class Server {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Serve(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fputs(kUsage, stderr);
@@ -196,4 +198,15 @@ int main(int argc, char** argv) {
                  static_cast<long long>(live));
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Serve(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quillmark-sim: %s\n", e.what());
+    return 1;
+  }
 }
