@@ -17,13 +17,6 @@ using HostText = std::wstring;
 
 using ConsoleCommandFn = FString* (*)(AShooterPlayerController*, FString*, FString*, bool);
 
-// True when the bit field is set: (32-bit word >> position) & (2^width - 1) is not zero.
-inline bool IsBitFieldSet(const BitField& field) {
-  const auto word = *reinterpret_cast<const std::uint32_t*>(field.offset);
-  const auto mask = field.num_bits >= 32 ? 0xFFFFFFFFull : ((1ull << field.num_bits) - 1);
-  return ((word >> field.bit_position) & mask) != 0;
-}
-
 namespace host {
 
 inline bool InstallHook(const std::string& name, ConsoleCommandFn detour,

@@ -84,13 +84,6 @@ struct BitField {
 // The bit field `name` ("Class.bFlag") of `object`. Any thread.
 HOST_API BitField GetBitField(const void* object, const char* name);
 
-// True when the bit field is set: (32-bit word >> position) & (2^width - 1) is not zero.
-inline bool IsBitFieldSet(const BitField& field) {
-  const auto word = *reinterpret_cast<const std::uint32_t*>(field.offset);
-  const auto mask = field.num_bits >= 32 ? 0xFFFFFFFFull : ((1ull << field.num_bits) - 1);
-  return ((word >> field.bit_position) & mask) != 0;
-}
-
 // ---------------------------------------------------------------------------------------------
 // The engine allocator. Every buffer of an FString or TArray comes from here and goes back here.
 // Each call looks its function up by key, as the framework's own wrapper does.
@@ -382,3 +375,10 @@ inline AShooterGameMode* CurrentGameMode() { return AsaApi::GetApiUtils().Curren
 }  // namespace host
 
 #endif  // QUILLMARK_REAL_FRAMEWORK
+
+// True when the bit field is set: (32-bit word >> position) & (2^width - 1) is not zero.
+inline bool IsBitFieldSet(const BitField& field) {
+  const auto word = *reinterpret_cast<const std::uint32_t*>(field.offset);
+  const auto mask = field.num_bits >= 32 ? 0xFFFFFFFFull : ((1ull << field.num_bits) - 1);
+  return ((word >> field.bit_position) & mask) != 0;
+}

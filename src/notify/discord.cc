@@ -82,11 +82,16 @@ std::size_t AfterCharacters(std::string_view text, std::size_t count) {
   return std::string_view::npos;
 }
 
-// `text` cut to at most `limit` characters; with `mark`, a cut text ends in an ellipsis.
+// `text` cut to at most `limit` characters; with `mark`, a cut text ends in an ellipsis, which
+// takes the place of its last kept character.
 std::string Cut(std::string_view text, std::size_t limit, bool mark) {
-  if (AfterCharacters(text, limit) == std::string_view::npos) return std::string(text);
-  if (!mark) return std::string(text.substr(0, AfterCharacters(text, limit)));
-  return std::string(text.substr(0, AfterCharacters(text, limit - 1))) + kEllipsis;
+  std::size_t end = AfterCharacters(text, limit);
+  if (end == std::string_view::npos) return std::string(text);
+  if (!mark) return std::string(text.substr(0, end));
+  do {
+    --end;  // back to where the last kept character begins
+  } while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+  return std::string(text.substr(0, end)) + kEllipsis;
 }
 
 void OnPostDone(bool success, const std::string& result) {

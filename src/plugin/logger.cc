@@ -16,6 +16,7 @@ constexpr char kPattern[] = "%D %R [%n][%l] %v";
 
 void SetPatternWithCrLf(spdlog::logger& logger) {
 #if defined(SPDLOG_VER_MAJOR) && SPDLOG_VER_MAJOR >= 1
+  // Here the formatter belongs to each sink, so this also sets the pattern of the host's sinks.
   logger.set_formatter(std::make_unique<spdlog::pattern_formatter>(
       kPattern, spdlog::pattern_time_type::local, "\r\n"));
 #else
