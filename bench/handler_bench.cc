@@ -5,11 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "audit/command_handler.h"
-#include "audit/host_text.h"
 #include "audit/server_label.h"
-#include "plugin/config.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/logger.h"
+#include "host/host_text.h"
+#include "plugin/command_handler.h"
 #include "sim/sim_control.h"
 
 namespace {

@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.25)
 # Checks a Windows DLL's import and export tables: it may import only system DLLs and the host,
-# never the MinGW runtime, and it exports nothing.
+# never the MinGW runtime, and it exports exactly the framework's entry points.
 #   cmake -DOBJDUMP=... -DDLL=... -P CheckImports.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -21,7 +21,15 @@ foreach(line IN LISTS imports)
   endif()
   message(STATUS "imports ${name}")
 endforeach()
-if(NOT dump MATCHES "Export Address Table[ \t]+00000000")
-  message(FATAL_ERROR "${DLL} exports symbols; a plugin exports nothing")
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" names "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_0-9]+" entries "${names}")
+set(exported)
+foreach(entry IN LISTS entries)
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${entry}")
+  list(APPEND exported ${name})
+endforeach()
+list(SORT exported)
+if(NOT exported STREQUAL "Plugin_Init;Plugin_Unload")
+  message(FATAL_ERROR "${DLL} exports \"${exported}\"; a plugin exports Plugin_Init and Plugin_Unload")
 endif()
-message(STATUS "${DLL}: imports only system DLLs and the host, exports nothing")
+message(STATUS "${DLL}: imports only system DLLs and the host, exports ${exported}")

@@ -2,32 +2,45 @@
 # (/MD), built against the framework's SDK. Only the plugin is built; the simulated host, the
 # stand-in server and the tests are not part of this build.
 set(ASAAPI_DIR "" CACHE PATH "The framework's SDK folder (holding AsaApi/Core/Public and AsaApi.lib)")
+set(FMT_INCLUDE_DIR "" CACHE PATH "A folder holding fmt/format.h (any fmt version)")
 if(NOT ASAAPI_DIR)
   message(FATAL_ERROR "Set ASAAPI_DIR to the framework's SDK folder")
+endif()
+if(NOT EXISTS ${ASAAPI_DIR}/AsaApi/Core/Private/Ark/Globals.h)
+  message(FATAL_ERROR "${ASAAPI_DIR} lacks AsaApi/Core/Private/Ark/Globals.h, which the "
+                      "framework's public headers include")
+endif()
+find_path(QUILLMARK_FMT_DIR fmt/format.h PATHS ${FMT_INCLUDE_DIR} ${ASAAPI_DIR}
+          PATH_SUFFIXES include vcpkg_installed/x64-windows/include)
+if(NOT QUILLMARK_FMT_DIR)
+  message(FATAL_ERROR "Set FMT_INCLUDE_DIR to a folder holding fmt/format.h: the framework's "
+                      "headers include it")
 endif()
 find_library(ASAAPI_LIB AsaApi PATHS ${ASAAPI_DIR} PATH_SUFFIXES lib AsaApi/lib x64/Release
              REQUIRED NO_DEFAULT_PATH)
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreadedDLL")
 
 add_library(quillmark SHARED
+  src/host/host_text.cc
+  src/host/module_pin.cc
+  src/host/wide_format_win.cc
+  src/base/config.cc
+  src/base/logger.cc
   src/audit/audit_text.cc
-  src/audit/command_handler.cc
-  src/audit/host_text.cc
   src/audit/permissions.cc
   src/audit/server_label.cc
-  src/plugin/config.cc
-  src/plugin/logger.cc
-  src/plugin/plugin.cc
   src/notify/discord.cc
-  src/host/wide_format_win.cc)
-target_include_directories(quillmark PRIVATE
-  ${CMAKE_SOURCE_DIR}/src
+  src/plugin/command_handler.cc
+  src/plugin/plugin.cc)
+target_include_directories(quillmark PRIVATE ${CMAKE_SOURCE_DIR}/src)
+# The framework's headers (with its spdlog 0.16, fmt 4.1 and nlohmann/json 3.10.2) are written
+# for warning level 3: as external headers they are not judged by this build's /W4 /WX.
+target_include_directories(quillmark SYSTEM PRIVATE
   ${ASAAPI_DIR}/AsaApi/Core/Public
-  ${ASAAPI_DIR}/AsaApi/Core/Public/API/UE)
-# The framework's headers carry its spdlog 0.16, fmt 4.1 and nlohmann/json 3.10.2.
-target_compile_definitions(quillmark PRIVATE QUILLMARK_REAL_FRAMEWORK UNICODE _UNICODE
-                                             NOMINMAX WIN32_LEAN_AND_MEAN)
-target_compile_options(quillmark PRIVATE /W4 /permissive- /utf-8 /EHsc)
+  ${ASAAPI_DIR}/AsaApi/Core/Public/API/UE
+  ${QUILLMARK_FMT_DIR})
+target_compile_definitions(quillmark PRIVATE QUILLMARK_REAL_FRAMEWORK UNICODE _UNICODE NOMINMAX)
+target_compile_options(quillmark PRIVATE /W4 /permissive- /utf-8 /EHsc /external:W0)
 if(QUILLMARK_WERROR)
   target_compile_options(quillmark PRIVATE /WX)
 endif()

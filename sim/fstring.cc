@@ -109,6 +109,11 @@ void FString::AssignRange(const HostChar* text, std::int32_t count) {
   data_ = std::move(fresh);
 }
 
+FString& FString::operator=(const HostChar* text) {
+  AssignRange(text, text == nullptr ? 0 : UnitLength(text));
+  return *this;
+}
+
 void FString::Empty() { data_.Empty(); }
 
 std::int32_t FString::ParseIntoArray(TArray<FString>& out, const HostChar* delimiter,

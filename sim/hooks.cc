@@ -1,6 +1,8 @@
 // The framework's hook table in the simulated host: detours chained in front of game functions,
 // the last installed running first, each one's saved entry leading to the next and finally to
-// the game's own function.
+// the game's own function. As in the framework, each detour belongs to the module its code lies
+// in, removing one rebuilds the chain and sets the removed detour's saved entry to null, and
+// the framework's own console-command detour, installed before any plugin's, runs last.
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -11,15 +13,28 @@
 #include "sim/sim_control.h"
 
 namespace sim {
+
+ConsoleCommandFn framework_console_original = nullptr;
+
 namespace {
+
+constexpr char kConsoleCommand[] = "AShooterPlayerController.ConsoleCommand(FString&,bool)";
 
 struct Detour {
   void* detour;
   void** original;
+  void* owner;
 };
 
 class Hooks final : public AsaApi::IHooks {
  public:
+  Hooks() : host_(ModuleOf(reinterpret_cast<const void*>(&FrameworkConsoleCommand))) {
+    auto& chain = chains_[kConsoleCommand];
+    chain.push_back({reinterpret_cast<void*>(&FrameworkConsoleCommand),
+                     reinterpret_cast<void**>(&framework_console_original), host_});
+    RelinkLocked(kConsoleCommand, chain);
+  }
+
   bool RemoveHook(const std::string& name, void* detour) override {
     std::lock_guard lock(mutex_);
     auto it = chains_.find(name);
@@ -28,6 +43,7 @@ class Hooks final : public AsaApi::IHooks {
     const auto found = std::find_if(chain.begin(), chain.end(),
                                     [detour](const Detour& d) { return d.detour == detour; });
     if (found == chain.end()) return false;
+    *found->original = nullptr;
     chain.erase(found);
     RelinkLocked(name, chain);
     return true;
@@ -40,7 +56,7 @@ class Hooks final : public AsaApi::IHooks {
     for (const Detour& d : chain) {
       if (d.detour == detour) return false;
     }
-    chain.insert(chain.begin(), Detour{detour, original});
+    chain.insert(chain.begin(), Detour{detour, original, ModuleOf(detour)});
     RelinkLocked(name, chain);
     return true;
   }
@@ -54,19 +70,32 @@ class Hooks final : public AsaApi::IHooks {
   int Count(const std::string& name) {
     std::lock_guard lock(mutex_);
     const auto it = chains_.find(name);
-    return it == chains_.end() ? 0 : static_cast<int>(it->second.size());
+    if (it == chains_.end()) return 0;
+    return static_cast<int>(std::count_if(it->second.begin(), it->second.end(),
+                                          [this](const Detour& d) { return d.owner != host_; }));
   }
 
-  int RemoveAll() {
+  // Takes off every detour `keep` does not keep; returns how many.
+  template <typename Keep>
+  int RemoveWhere(Keep keep) {
     std::lock_guard lock(mutex_);
     int removed = 0;
-    for (auto& [name, chain] : chains_) removed += static_cast<int>(chain.size());
-    chains_.clear();
+    for (auto& [name, chain] : chains_) {
+      const auto before = chain.size();
+      for (Detour& d : chain) {
+        if (!keep(d)) *d.original = nullptr;
+      }
+      std::erase_if(chain, [&keep](const Detour& d) { return !keep(d); });
+      if (chain.size() != before) RelinkLocked(name, chain);
+      removed += static_cast<int>(before - chain.size());
+    }
     return removed;
   }
 
+  void* HostModule() const { return host_; }
+
  private:
-  static void* GameEntry(const std::string& name) { return GetAddress(name.c_str()); }
+  static void* GameEntry(const std::string& name) { return GetAddress(name); }
 
   // Each detour's saved entry is the next detour in the chain, the last one's the game's own.
   static void RelinkLocked(const std::string& name, std::vector<Detour>& chain) {
@@ -77,6 +106,7 @@ class Hooks final : public AsaApi::IHooks {
     }
   }
 
+  void* host_;
   std::mutex mutex_;
   std::unordered_map<std::string, std::vector<Detour>> chains_;
 };
@@ -92,7 +122,13 @@ void* CurrentEntry(const std::string& name, void* game_entry) {
   return TheHooks().Entry(name, game_entry);
 }
 int HookCount(const std::string& name) { return TheHooks().Count(name); }
-int RemoveAllHooks() { return TheHooks().RemoveAll(); }
+int RemoveAllHooks() {
+  Hooks& hooks = TheHooks();
+  return hooks.RemoveWhere([&hooks](const Detour& d) { return d.owner == hooks.HostModule(); });
+}
+void RemoveHooksOfModule(void* module) {
+  (void)TheHooks().RemoveWhere([module](const Detour& d) { return d.owner != module; });
+}
 
 }  // namespace sim
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "host/host.h"
@@ -26,11 +27,59 @@ FString* GameConsoleCommand(AShooterPlayerController* controller, FString* resul
                             bool write_to_log);
 FString* GamePlayerCharacterName(AShooterPlayerController* controller, FString* result);
 FString* GameMapName(AShooterGameMode* game_mode, FString* result);
+// The engine's base of a shooter controller.
+APlayerController* AsPlayerController(AShooterPlayerController* controller);
+
+// The framework's own detour in front of the game's console-command function, installed before
+// any plugin's, so that it runs after them: it runs a registered console command, then hands
+// the game the command, emptied when one ran.
+FString* FrameworkConsoleCommand(AShooterPlayerController* controller, FString* result,
+                                 FString* command, bool write_to_log);
+// Where the framework's detour continues: the game's function.
+extern ConsoleCommandFn framework_console_original;
 
 // The entry the game calls for a hooked function: the first detour, or the game's own.
 void* CurrentEntry(const std::string& name, void* game_entry);
+// Takes off every detour the module installed, as the framework does before it frees a module.
+void RemoveHooksOfModule(void* module);
+// Takes away every command and callback the module registered.
+void RemoveCommandsOfModule(void* module);
+// Drops the module's request callbacks that have not run; waits for one that is running.
+void DropRequestCallbacksOfModule(void* module);
+// The framework's per-frame work: request results, then the plugins' tick callbacks.
+void TickCommands(float delta_seconds);
+void TimerCommands();
+// Registers the framework's own console and RCON commands (plugins.load, plugins.unload)
+// through `add`.
+using ConsoleCommandCallback = std::function<void(APlayerController*, FString*, bool)>;
+using RconCommandCallback = std::function<void(RCONClientConnection*, RCONPacket*, UWorld*)>;
+void RegisterFrameworkCommands(
+    const std::function<void(const FString&, const ConsoleCommandCallback&,
+                             const RconCommandCallback&)>& add);
+// The request service's per-frame work: runs the callbacks of the results that have arrived.
+void DeliverRequestResults();
 
-// UTF-8 -> host text and back (invalid input becomes U+FFFD / '?').
+// ----- Modules ---------------------------------------------------------------------------------
+// The module (its handle: the image base) that holds the code or data at `address`; null when
+// none does. How the framework tells which plugin installed a hook or made a request.
+void* ModuleOf(const void* address);
+// Loads the library at `path` as the framework does (its DllMain told of the attach); null with
+// `error` and Windows' error code (1114 when DllMain refused) otherwise. A library already
+// loaded gets one more reference.
+void* OpenLibrary(const std::string& path, std::string& error, int& error_code);
+// The library's export `name`, or null.
+void* FindExport(void* module, const char* name);
+// Gives back one reference; the last unloads the library.
+bool CloseLibrary(void* module);
+
+// ----- The framework's log -----------------------------------------------------------------
+// Writes one line of the framework's own logger ("API") into the server's log sinks.
+void FrameworkLog(int level, const std::string& text);
+inline constexpr int kLogInfo = 2;
+inline constexpr int kLogWarn = 3;
+inline constexpr int kLogError = 4;
+
+// UTF-8 -> host text and back (invalid input becomes U+FFFD).
 HostText DecodeUtf8(const std::string& text);
 std::string EncodeUtf8(const HostText& text);
 

@@ -1,15 +1,24 @@
 // The server's log outputs in the simulated host: real, thread-safe spdlog sinks that the
-// server sets up before it loads plugins.
+// server sets up before it loads plugins, and the framework's own logger, "API", which writes
+// into them with the same pattern as every plugin.
+#include <spdlog/logger.h>
+#include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
 
 #include <mutex>
 #include <vector>
 
+#include "sim/internal.h"
 #include "sim/sim_control.h"
 
 namespace sim {
 namespace {
+
+std::mutex& SinksMutex() {
+  static auto* mutex = new std::mutex();
+  return *mutex;
+}
 
 std::vector<spdlog::sink_ptr>& Sinks() {
   static auto* sinks =
@@ -19,14 +28,38 @@ std::vector<spdlog::sink_ptr>& Sinks() {
 
 }  // namespace
 
-void SetLogSinks(std::vector<spdlog::sink_ptr> sinks) { Sinks() = std::move(sinks); }
+void SetLogSinks(std::vector<spdlog::sink_ptr> sinks) {
+  std::lock_guard lock(SinksMutex());
+  Sinks() = std::move(sinks);
+}
 
-void UseConsoleLogSink() { Sinks() = {std::make_shared<spdlog::sinks::stdout_sink_mt>()}; }
+void UseConsoleLogSink() {
+  std::lock_guard lock(SinksMutex());
+  Sinks() = {std::make_shared<spdlog::sinks::stdout_sink_mt>()};
+}
 
 void AddLogFile(const std::string& path) {
+  std::lock_guard lock(SinksMutex());
   Sinks().push_back(std::make_shared<spdlog::sinks::basic_file_sink_mt>(path, true));
+}
+
+void FrameworkLog(int level, const std::string& text) {
+  std::vector<spdlog::sink_ptr> sinks;
+  {
+    std::lock_guard lock(SinksMutex());
+    sinks = Sinks();
+  }
+  spdlog::logger logger("API", sinks.begin(), sinks.end());
+  // The formatter belongs to the sinks, which the plugins' loggers share: set the same one.
+  logger.set_formatter(std::make_unique<spdlog::pattern_formatter>(
+      "%D %R [%n][%l] %v", spdlog::pattern_time_type::local, "\r\n"));
+  logger.flush_on(spdlog::level::info);
+  logger.log(static_cast<spdlog::level::level_enum>(level), text);
 }
 
 }  // namespace sim
 
-const std::vector<spdlog::sink_ptr>& GetLogSinks() { return sim::Sinks(); }
+const std::vector<spdlog::sink_ptr>& GetLogSinks() {
+  std::lock_guard lock(sim::SinksMutex());
+  return sim::Sinks();
+}

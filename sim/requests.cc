@@ -1,5 +1,6 @@
 // The framework's request service as the plugin and the tests reach it, over the platform's
-// transport.
+// transport. As in the framework, the module that hands a request over is told by where the call
+// came from; the service refuses a hand-over only when it cannot tell.
 #include "sim/request_book.h"
 #include "sim/sim_control.h"
 
@@ -7,11 +8,35 @@ namespace sim {
 
 void SetRequestOptions(const RequestOptions& options) { TheTransport().Book().SetOptions(options); }
 RequestStats GetRequestStats() { return TheTransport().Book().Stats(); }
+std::int64_t PendingRequests() { return TheTransport().Book().Pending(); }
 bool DrainRequests(std::chrono::milliseconds timeout) {
-  return TheTransport().Book().Drain(timeout);
+  RequestBook& book = TheTransport().Book();
+  return RunFramesUntil([&book] { return book.Idle(); }, timeout);
 }
 void CancelRequests() { TheTransport().Cancel(); }
+void DeliverRequestResults() { TheTransport().Book().DeliverResults(); }
+void DropRequestCallbacksOfModule(void* module) { TheTransport().Book().DropModule(module); }
 
+namespace {
+
+bool Post(void* caller, const std::string& url, const API::Requests::Callback& callback,
+          const std::string& body, const std::string& content_type,
+          std::vector<std::string> headers, long connect_seconds, long receive_seconds) {
+  void* module = ModuleOf(caller);
+  if (module == nullptr) {
+    FrameworkLog(kLogError, "Failed to get module handle for caller of CreatePostRequest.");
+    return false;
+  }
+  PendingRequest request;
+  request.url = url;
+  request.body = body;
+  request.content_type = content_type;
+  request.headers = std::move(headers);
+  return TheTransport().Post(std::move(request), callback, module, connect_seconds,
+                             receive_seconds);
+}
+
+}  // namespace
 }  // namespace sim
 
 API::Requests& API::Requests::Get() {
@@ -22,6 +47,14 @@ API::Requests& API::Requests::Get() {
 bool API::Requests::CreatePostRequest(const std::string& url, const Callback& callback,
                                       const std::string& body, const std::string& content_type,
                                       std::vector<std::string> headers) {
-  return sim::TheTransport().Post(
-      {url, body, content_type, std::move(headers), callback, sim::RequestClock::time_point{}});
+  return sim::Post(__builtin_return_address(0), url, callback, body, content_type,
+                   std::move(headers), 0, 0);
+}
+
+bool API::Requests::CreatePostRequest(const std::string& url, const Callback& callback,
+                                      const std::string& body, const std::string& content_type,
+                                      std::vector<std::string> headers, long connect_timeout,
+                                      long receive_timeout, long /*send_timeout*/) {
+  return sim::Post(__builtin_return_address(0), url, callback, body, content_type,
+                   std::move(headers), connect_timeout, receive_timeout);
 }

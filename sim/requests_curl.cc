@@ -2,10 +2,10 @@
 // drives every transfer at once through a multi handle, so handing a request over never waits
 // for the network and one receiver that never answers does not hold up the others.
 //
-// Where it knowingly differs from the real framework: callbacks run on the worker thread rather
-// than being queued for the game thread's tick (the plugin must accept either); a transport
-// failure carries curl's description of it rather than an empty text; the timeouts default to
-// 10 s instead of 30-60 s; and the number of pending requests is bounded.
+// Where it knowingly differs from the real framework: one thread drives every transfer instead
+// of a thread per request (what a plugin sees is the same: requests run side by side and finish
+// in any order); the time-out for receiving covers the whole exchange; and the number of
+// requests in transfer is bounded.
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -93,11 +93,9 @@ class CurlTransport final : public RequestTransport {
     while (!book_.Abandoned()) {
       book_.TakeQueued(waiting);
       if (book_.CancelRequested()) {
-        for (auto& transfer : active) Finish(std::move(transfer), false, "cancelled");
+        for (auto& transfer : active) Finish(std::move(transfer), false, {}, "cancelled");
         active.clear();
-        for (auto& request : waiting) {
-          book_.Complete(std::move(request.callback), false, "cancelled", {});
-        }
+        for (auto& request : waiting) book_.Complete(request, false, {}, {}, "cancelled");
         waiting.clear();
       }
       StartDue(waiting, active);
@@ -119,7 +117,6 @@ class CurlTransport final : public RequestTransport {
   }
 
   void StartDue(std::deque<Pending>& waiting, std::vector<std::unique_ptr<Transfer>>& active) {
-    const RequestOptions options = book_.Options();
     const auto now = Clock::now();
     for (auto it = waiting.begin(); it != waiting.end();) {
       if (it->not_before > now) {
@@ -150,8 +147,10 @@ class CurlTransport final : public RequestTransport {
       curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->error);
       curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
       curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                       static_cast<long>(options.connect_timeout.count()));
-      curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options.total_timeout.count()));
+                       static_cast<long>(request.connect_timeout.count()));
+      curl_easy_setopt(
+          easy, CURLOPT_TIMEOUT_MS,
+          static_cast<long>((request.connect_timeout + request.receive_timeout).count()));
       curl_multi_add_handle(multi_, easy);
       active.push_back(std::move(transfer));
     }
@@ -168,9 +167,9 @@ class CurlTransport final : public RequestTransport {
       std::unique_ptr<Transfer> transfer = std::move(*it);
       active.erase(it);
       if (message->data.result != CURLE_OK) {
-        std::string text =
+        const std::string reason =
             transfer->error[0] != 0 ? transfer->error : curl_easy_strerror(message->data.result);
-        Finish(std::move(transfer), false, text);
+        Finish(std::move(transfer), false, {}, reason);
         continue;
       }
       long code = 0;
@@ -178,15 +177,16 @@ class CurlTransport final : public RequestTransport {
       const bool success = code >= 200 && code < 300;
       std::string text =
           code == 200 ? std::move(transfer->response) : StatusText(code, transfer->status_line);
-      Finish(std::move(transfer), success, text);
+      Finish(std::move(transfer), success, std::move(text), {});
     }
   }
 
-  void Finish(std::unique_ptr<Transfer> transfer, bool success, const std::string& text) {
-    Headers headers = std::move(transfer->response_headers);
-    API::Requests::Callback callback = std::move(transfer->request.callback);
+  // A failure's `reason` goes to the framework's log; the callback gets an empty text.
+  void Finish(std::unique_ptr<Transfer> transfer, bool success, std::string text,
+              const std::string& reason) {
+    Headers headers = reason.empty() ? std::move(transfer->response_headers) : Headers{};
     Release(*transfer);
-    book_.Complete(std::move(callback), success, text, std::move(headers));
+    book_.Complete(transfer->request, success, std::move(text), std::move(headers), reason);
   }
 
   void Release(Transfer& transfer) {

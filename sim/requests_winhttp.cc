@@ -2,9 +2,7 @@
 // dispatcher thread takes the requests handed over and runs each on its own worker, as the real
 // framework does, so that a receiver that never answers holds up no other request.
 //
-// Where it knowingly differs from the real framework: callbacks run on the worker thread rather
-// than being queued for the game thread's tick; a transport failure carries a description of it
-// rather than an empty text; the timeouts default to 10 s; the number of pending requests is
+// Where it knowingly differs from the real framework: the number of requests in transfer is
 // bounded. WinHTTP under Wine honours only the receive-response timeout, so every transfer also
 // has a deadline of the service's own, past which its handle is closed.
 #include <windows.h>
@@ -27,7 +25,6 @@ std::wstring Wide(const std::string& text) { return DecodeUtf8(text); }
 
 struct Transfer {
   PendingRequest request;
-  RequestOptions options;
   RequestClock::time_point deadline;
   std::mutex mutex;
   HINTERNET handle = nullptr;  // the request's, while it is open
@@ -51,11 +48,15 @@ struct Transfer {
   }
 };
 
+// A transport failure has an empty text and its reason, for the framework's log.
 struct Outcome {
   bool success = false;
   std::string text;
   ResponseHeaders headers;
+  std::string reason;
 };
+
+Outcome Failed(std::string reason) { return {false, {}, {}, std::move(reason)}; }
 
 std::string Failure(DWORD error, const std::string& host, int port) {
   switch (error) {
@@ -100,26 +101,26 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   parts.dwHostNameLength = static_cast<DWORD>(-1);
   parts.dwUrlPathLength = static_cast<DWORD>(-1);
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return {false, "malformed URL", {}};
+  if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return Failed("malformed URL");
   const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
   const std::wstring path = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +
                             std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   const std::string narrow_host(host.begin(), host.end());
 
   HINTERNET connection = WinHttpConnect(session, host.c_str(), parts.nPort, 0);
-  if (connection == nullptr) return {false, Failure(GetLastError(), narrow_host, parts.nPort), {}};
+  if (connection == nullptr) return Failed(Failure(GetLastError(), narrow_host, parts.nPort));
   const std::unique_ptr<void, decltype(&WinHttpCloseHandle)> connection_owner(connection,
                                                                               &WinHttpCloseHandle);
   HINTERNET handle = WinHttpOpenRequest(
       connection, L"POST", path.c_str(), nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
       parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
-  if (handle == nullptr) return {false, Failure(GetLastError(), narrow_host, parts.nPort), {}};
+  if (handle == nullptr) return Failed(Failure(GetLastError(), narrow_host, parts.nPort));
   {
     std::lock_guard lock(transfer.mutex);
     transfer.handle = handle;
   }
-  const int connect_ms = static_cast<int>(transfer.options.connect_timeout.count());
-  const int total_ms = static_cast<int>(transfer.options.total_timeout.count());
+  const int connect_ms = static_cast<int>(request.connect_timeout.count());
+  const int total_ms = static_cast<int>(request.receive_timeout.count());
   WinHttpSetTimeouts(handle, connect_ms, connect_ms, total_ms, total_ms);
   DWORD receive_ms = static_cast<DWORD>(total_ms);
   WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive_ms, sizeof receive_ms);
@@ -151,9 +152,9 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
     const DWORD error = GetLastError();
     std::lock_guard lock(transfer.mutex);
     transfer.CloseLocked();
-    if (transfer.cancelled) return {false, "cancelled", {}};
-    if (transfer.timed_out) return {false, Failure(ERROR_WINHTTP_TIMEOUT, narrow_host, 0), {}};
-    return {false, Failure(error, narrow_host, parts.nPort), {}};
+    if (transfer.cancelled) return Failed("cancelled");
+    if (transfer.timed_out) return Failed(Failure(ERROR_WINHTTP_TIMEOUT, narrow_host, 0));
+    return Failed(Failure(error, narrow_host, parts.nPort));
   }
   DWORD size = 0;
   WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, nullptr,
@@ -175,7 +176,7 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   if (promised != outcome.headers.end() &&
       body.size() < static_cast<std::size_t>(std::stoull(promised->second))) {
     transfer.Close();
-    return {false, Failure(ERROR_WINHTTP_CONNECTION_ERROR, narrow_host, parts.nPort), {}};
+    return Failed(Failure(ERROR_WINHTTP_CONNECTION_ERROR, narrow_host, parts.nPort));
   }
   transfer.Close();
   outcome.success = code >= 200 && code < 300;
@@ -212,9 +213,7 @@ class WinHttpTransport final : public RequestTransport {
       const bool cancel = book_.CancelRequested();
       const auto now = RequestClock::now();
       if (cancel) {
-        for (auto& request : waiting) {
-          book_.Complete(std::move(request.callback), false, "cancelled", {});
-        }
+        for (auto& request : waiting) book_.Complete(request, false, {}, {}, "cancelled");
         waiting.clear();
       }
       for (Worker& worker : workers) {
@@ -234,7 +233,6 @@ class WinHttpTransport final : public RequestTransport {
           ++it;
         }
       }
-      const RequestOptions options = book_.Options();
       for (auto it = waiting.begin(); it != waiting.end();) {
         if (it->not_before > now) {
           ++it;
@@ -242,8 +240,8 @@ class WinHttpTransport final : public RequestTransport {
         }
         auto transfer = std::make_shared<Transfer>();
         transfer->request = std::move(*it);
-        transfer->options = options;
-        transfer->deadline = now + options.connect_timeout + options.total_timeout;
+        transfer->deadline =
+            now + transfer->request.connect_timeout + transfer->request.receive_timeout;
         it = waiting.erase(it);
         workers.push_back({transfer, std::thread([this, transfer] { Work(*transfer); })});
       }
@@ -260,8 +258,8 @@ class WinHttpTransport final : public RequestTransport {
   void Work(Transfer& transfer) {
     Outcome outcome = Perform(session_, transfer);
     if (!book_.Abandoned()) {
-      book_.Complete(std::move(transfer.request.callback), outcome.success, outcome.text,
-                     std::move(outcome.headers));
+      book_.Complete(transfer.request, outcome.success, std::move(outcome.text),
+                     std::move(outcome.headers), outcome.reason);
     }
     std::lock_guard lock(transfer.mutex);
     transfer.done = true;

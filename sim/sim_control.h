@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@
 
 namespace sim {
 
-// UTF-8 of host text; a lone surrogate becomes '?'.
+// UTF-8 of host text; a lone surrogate becomes U+FFFD.
 HOST_API std::string Utf8(const HostText& text);
 
 // ----- Allocator ------------------------------------------------------------------------------
@@ -64,16 +65,53 @@ HOST_API void SetAdmin(AShooterPlayerController* controller, bool admin);
 HOST_API void SetPosition(AShooterPlayerController* controller, double x, double y, double z);
 HOST_API void SetCharacterName(AShooterPlayerController* controller, const std::string& name);
 
-// What the game's own console-command function received.
+// What the game's own console-command function received, and the commands it ran: the engine's
+// console splits a line into parts (see ConsoleParts) and runs each; blank parts run nothing.
 struct ReceivedCommand {
   AShooterPlayerController* controller = nullptr;
   HostText command;
   bool write_to_log = false;
+  std::vector<HostText> parts;
 };
 // The game calls its console-command function (through whatever is hooked in front of it) as
 // when a player typed `command`; returns the result text the call produced.
 HOST_API HostText RunConsoleCommand(AShooterPlayerController* controller, const HostText& command);
 HOST_API std::vector<ReceivedCommand> TakeReceivedCommands();
+// How the engine's console splits one line into the commands it runs: at '|' outside double
+// quotes and at line breaks; "//" outside quotes starts a comment that runs to the part's end.
+HOST_API std::vector<HostText> ConsoleParts(const HostText& line);
+
+// What the server showed players as server messages (the framework's console commands answer
+// so).
+struct ServerMessage {
+  AShooterPlayerController* controller = nullptr;
+  HostText text;
+};
+HOST_API std::vector<ServerMessage> TakeServerMessages();
+
+// ----- The framework: RCON, frames, plugins ----------------------------------------------------
+// An authenticated RCON request with the text `command`: a command a module registered runs,
+// else the game answers. Returns what was sent back.
+HOST_API std::vector<HostText> RunRconCommand(const HostText& command);
+// One frame of the game loop on the calling thread, which is the game thread: the results of
+// finished requests are delivered, then every tick callback runs; once a second of wall time
+// has passed since they last ran, the timer callbacks run too.
+HOST_API void Tick(float delta_seconds = 1.0F / 60);
+// Frames, one every `FrameInterval`, until `done` answers true (checked before each frame) or
+// `timeout` passes. True when `done` answered true.
+HOST_API bool RunFramesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+HOST_API void RunFrames(std::chrono::milliseconds duration);
+HOST_API void SetFrameInterval(std::chrono::milliseconds interval);  // 16 ms unless set
+
+// Where the plugin `name`'s library is, instead of ArkApi/Plugins/<name>/<name>.dll (.so).
+HOST_API void SetPluginLibrary(const std::string& name, const std::string& path);
+// Loads and unloads plugins as the framework's plugin manager does (see plugins.cc). False with
+// the framework's reason in `error` when it fails.
+HOST_API bool LoadPlugin(const std::string& name, std::string* error = nullptr);
+HOST_API bool UnloadPlugin(const std::string& name, std::string* error = nullptr);
+HOST_API bool IsPluginLoaded(const std::string& name);
+// An export of a loaded plugin's library, or null.
+HOST_API void* FindPluginExport(const std::string& name, const char* symbol);
 
 // ----- Hooks ---------------------------------------------------------------------------------
 // Detours installed in front of the named function.
@@ -83,24 +121,32 @@ HOST_API int RemoveAllHooks();
 
 // ----- Requests ------------------------------------------------------------------------------
 struct RequestOptions {
-  std::chrono::milliseconds connect_timeout{10000};
-  std::chrono::milliseconds total_timeout{10000};
+  // Caps every time-out a request asks for (or the defaults of 30 s to connect and 60 s to send
+  // and receive); zero leaves them as asked. For tests, which cannot wait a minute.
+  std::chrono::milliseconds max_timeout{0};
   std::size_t queue_capacity = 256;    // requests handed over and not yet completed
   std::chrono::milliseconds delay{0};  // held back this long before being sent
   bool refuse_handover = false;        // CreatePostRequest returns false
+  // Callbacks run on the service's own thread as soon as a request completes, instead of on the
+  // game thread during the next frame as the framework runs them.
+  bool deliver_on_worker = false;
 };
 HOST_API void SetRequestOptions(const RequestOptions& options);
 struct RequestStats {
   std::int64_t handed_over = 0;
-  std::int64_t sent = 0;     // completed with a 2xx status
-  std::int64_t failed = 0;   // completed otherwise, or cancelled
-  std::int64_t dropped = 0;  // refused at hand-over
+  std::int64_t sent = 0;       // delivered with a 2xx status
+  std::int64_t failed = 0;     // delivered otherwise
+  std::int64_t dropped = 0;    // refused at hand-over
+  std::int64_t discarded = 0;  // completed after their module was unloaded: callback never ran
 };
 HOST_API RequestStats GetRequestStats();
-// Waits until every request handed over so far has completed and its callback has returned, or
-// until `timeout` passes. True when nothing is pending.
+// Requests handed over whose callback has neither run nor been dropped.
+HOST_API std::int64_t PendingRequests();
+// Runs frames on the calling thread (the game thread) until every request handed over so far
+// has completed and its callback has returned, or until `timeout` passes. True when nothing is
+// pending.
 HOST_API bool DrainRequests(std::chrono::milliseconds timeout);
-// Ends every pending request; their callbacks run with success false and "cancelled".
+// Ends every request still in transfer: each completes as a transport failure.
 HOST_API void CancelRequests();
 
 }  // namespace sim

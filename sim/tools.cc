@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "host/unicode.h"
 #include "sim/internal.h"
 #include "sim/sim_control.h"
 
@@ -76,34 +77,7 @@ HostText DecodeUtf8(const std::string& text) {
   return out;
 }
 
-std::string EncodeUtf8(const HostText& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = '?';
-    }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
+std::string EncodeUtf8(const HostText& text) { return host::Utf16ToUtf8(text.data(), text.size()); }
 
 std::string Utf8(const HostText& text) { return EncodeUtf8(text); }
 

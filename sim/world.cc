@@ -23,7 +23,9 @@ class USceneComponent {
   alignas(16) unsigned char component_to_world[96] = {};
 };
 
-class AShooterPlayerController {
+class APlayerController {};
+
+class AShooterPlayerController : public APlayerController {
  public:
   unsigned char header[0x2C0] = {};
   USceneComponent* root_component = nullptr;
@@ -72,7 +74,12 @@ struct World {
   std::vector<std::unique_ptr<AShooterPlayerController>> players;
   std::mutex received_mutex;
   std::vector<ReceivedCommand> received;
+  std::vector<ServerMessage> messages;
 };
+
+bool IsBlankText(const HostText& text) {
+  return text.find_first_not_of(HOST_TEXT(" \t")) == HostText::npos;
+}
 
 World& TheWorld() {
   static auto* world = new World();
@@ -111,16 +118,51 @@ const std::unordered_map<std::string_view, std::size_t>& Fields() {
 
 }  // namespace
 
+std::vector<HostText> ConsoleParts(const HostText& text) {
+  // One line read the way the engine's console reads commands: up to a line break, or up to a
+  // '|' outside double quotes; from "//" outside quotes to the end of the part is a comment.
+  // Quoting starts afresh in each part, and every run of line breaks and '|' after a part is
+  // skipped. A line break ends a part even inside quotes.
+  std::vector<HostText> parts;
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  for (;;) {
+    HostText part;
+    bool quoted = false;
+    bool comment = false;
+    bool got = false;
+    while (i < n && text[i] != '\n' && text[i] != '\r') {
+      if (!quoted && text[i] == '/' && i + 1 < n && text[i + 1] == '/') comment = true;
+      if (!quoted && text[i] == '|') break;
+      quoted = quoted != (text[i] == '"');
+      got = true;
+      if (!comment) part.push_back(text[i]);
+      ++i;
+    }
+    while (i < n && (text[i] == '\n' || text[i] == '\r' || text[i] == '|')) ++i;
+    if (i >= n && !got) break;
+    parts.push_back(std::move(part));
+  }
+  return parts;
+}
+
 FString* GameConsoleCommand(AShooterPlayerController* controller, FString* result, FString* command,
                             bool write_to_log) {
   World& world = TheWorld();
   {
+    ReceivedCommand received{controller, HostText(**command), write_to_log, {}};
+    // The parts that do something: an empty or blank part runs nothing.
+    for (HostText& part : ConsoleParts(received.command)) {
+      if (!IsBlankText(part)) received.parts.push_back(std::move(part));
+    }
     std::lock_guard lock(world.received_mutex);
-    world.received.push_back({controller, HostText(**command), write_to_log});
+    world.received.push_back(std::move(received));
   }
   *result = command->IsEmpty() ? FString() : FString(HOST_TEXT("Command executed"));
   return result;
 }
+
+APlayerController* AsPlayerController(AShooterPlayerController* controller) { return controller; }
 
 FString* GamePlayerCharacterName(AShooterPlayerController* controller, FString* result) {
   *result = controller->character_name;
@@ -144,6 +186,7 @@ void StopWorld() {
   world.players.clear();
   std::lock_guard lock(world.received_mutex);
   world.received.clear();
+  world.messages.clear();
 }
 
 void SetMapName(const std::string& map_name) {
@@ -191,6 +234,12 @@ HostText RunConsoleCommand(AShooterPlayerController* controller, const HostText&
   return HostText(**returned);
 }
 
+std::vector<ServerMessage> TakeServerMessages() {
+  World& world = TheWorld();
+  std::lock_guard lock(world.received_mutex);
+  return std::exchange(world.messages, {});
+}
+
 std::vector<ReceivedCommand> TakeReceivedCommands() {
   World& world = TheWorld();
   std::lock_guard lock(world.received_mutex);
@@ -199,26 +248,37 @@ std::vector<ReceivedCommand> TakeReceivedCommands() {
 
 }  // namespace sim
 
-void* GetAddress(const char* name) {
+void* GetAddress(const std::string& name) {
   const auto& functions = sim::Functions();
   const auto it = functions.find(name);
-  if (it == functions.end()) sim::Fatal("GetAddress: unknown function key \"%s\"", name);
+  if (it == functions.end()) sim::Fatal("GetAddress: unknown function key \"%s\"", name.c_str());
   return it->second;
 }
 
-void* GetAddress(const void* object, const char* name) {
+std::uint64_t GetAddress(const void* object, const std::string& name) {
   const auto& fields = sim::Fields();
   const auto it = fields.find(name);
-  if (it == fields.end()) sim::Fatal("GetAddress: unknown field key \"%s\"", name);
-  return const_cast<char*>(static_cast<const char*>(object)) + it->second;
+  if (it == fields.end()) sim::Fatal("GetAddress: unknown field key \"%s\"", name.c_str());
+  return reinterpret_cast<std::uint64_t>(object) + it->second;
 }
 
-BitField GetBitField(const void* object, const char* name) {
-  if (std::string_view(name) != "APrimalPlayerController.bIsAdmin") {
-    sim::Fatal("GetBitField: unknown bit field key \"%s\"", name);
+BitField GetBitField(const void* object, const std::string& name) {
+  if (name != "APrimalPlayerController.bIsAdmin") {
+    sim::Fatal("GetBitField: unknown bit field key \"%s\"", name.c_str());
   }
   const auto* controller = static_cast<const AShooterPlayerController*>(object);
   return BitField{reinterpret_cast<std::uint64_t>(&controller->flags), sim::kAdminBit, 1};
+}
+
+AShooterPlayerController* host::AsShooterController(APlayerController* controller) {
+  return static_cast<AShooterPlayerController*>(controller);
+}
+
+void host::SendServerMessage(AShooterPlayerController* controller, const FString& message) {
+  if (controller == nullptr) return;
+  sim::World& world = sim::TheWorld();
+  std::lock_guard lock(world.received_mutex);
+  world.messages.push_back({controller, HostText(*message)});
 }
 
 namespace AsaApi {

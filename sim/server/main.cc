@@ -1,21 +1,33 @@
 // quillmark-sim: a stand-in for the dedicated server. It sets up the simulated host, loads the
-// plugin library as the framework does (before the game world exists), starts the world and
-// plays directives from a script or standard input: players join and type console commands,
-// which pass through whatever is hooked in front of the game's console-command function.
+// plugin as the framework does (before the game world exists), starts the world and runs the
+// game loop: each frame the framework delivers request results and runs tick callbacks, and
+// between frames the server plays directives from a script or standard input: players join and
+// type console commands, which pass through whatever is hooked in front of the game's
+// console-command function, and RCON clients send requests. At the end it waits for webhook
+// posts, then unloads the plugin in the framework's order.
 //
 //   quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] [--log FILE]
 //                 [server options...]
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "sim/server/platform.h"
 #include "sim/server/script.h"
 #include "sim/sim_control.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kPluginName[] = "quillmark";
+constexpr auto kSettleTime = std::chrono::seconds(10);
 
 constexpr char kUsage[] =
     "usage: quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] "
@@ -50,24 +62,91 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
+// Lines read on a thread of their own, so that the game loop keeps running while it waits for
+// the next one.
+class LineSource {
+ public:
+  enum class Status { kLine, kNone, kEnd };
+
+  explicit LineSource(std::istream& input, bool prompt)
+      : reader_([this, &input, prompt] { Read(input, prompt); }) {}
+  ~LineSource() { reader_.join(); }
+  LineSource(const LineSource&) = delete;
+  LineSource& operator=(const LineSource&) = delete;
+
+  // The next line, waiting at most `wait` for it.
+  Status Next(std::string& line, std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, wait, [this] { return !lines_.empty() || ended_; });
+    if (lines_.empty()) return ended_ ? Status::kEnd : Status::kNone;
+    line = std::move(lines_.front());
+    lines_.pop_front();
+    if (lines_.size() < kReadAhead) changed_.notify_all();
+    return Status::kLine;
+  }
+
+ private:
+  static constexpr std::size_t kReadAhead = 4096;
+
+  void Read(std::istream& input, bool prompt) {
+    std::string line;
+    for (;;) {
+      if (prompt) std::fputs("> ", stdout), std::fflush(stdout);
+      if (!std::getline(input, line)) break;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return lines_.size() < kReadAhead; });
+      lines_.push_back(std::move(line));
+      changed_.notify_all();
+    }
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> lines_;
+  bool ended_ = false;
+  std::thread reader_;
+};
+
 class Server {
  public:
-  void Run(std::istream& input, bool interactive) {
+  void Run(LineSource& source) {
     std::string line;
     int number = 0;
     for (;;) {
-      if (interactive) std::fputs("> ", stdout), std::fflush(stdout);
-      if (!std::getline(input, line)) break;
-      ++number;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      auto parsed = sim::server::ParseDirective(line);
-      if (auto* error = std::get_if<std::string>(&parsed)) {
-        Complain(number, *error);
-        continue;
+      const auto status = source.Next(line, std::chrono::milliseconds(16));
+      if (status == LineSource::Status::kEnd) break;
+      if (status == LineSource::Status::kLine) {
+        ++number;
+        auto parsed = sim::server::ParseDirective(line);
+        if (auto* error = std::get_if<std::string>(&parsed)) {
+          Complain(number, *error);
+        } else {
+          std::visit([&](const auto& directive) { Do(number, directive); },
+                     std::get<sim::server::Directive>(parsed));
+        }
       }
-      std::visit([&](const auto& directive) { Do(number, directive); },
-                 std::get<sim::server::Directive>(parsed));
+      Frame();
     }
+  }
+
+  // Waits, running frames, until every webhook post handed over so far has completed; says how
+  // many were left when it gives up.
+  static bool Settle(int number) {
+    if (sim::RunFramesUntil([] { return sim::PendingRequests() == 0; }, kSettleTime)) return true;
+    const std::string left = std::to_string(sim::PendingRequests()) +
+                             " webhook posts still pending after " +
+                             std::to_string(kSettleTime.count()) + " s";
+    if (number > 0) {
+      Complain(number, left);
+    } else {
+      std::fflush(stdout);
+      std::fprintf(stderr, "quillmark-sim: %s\n", left.c_str());
+    }
+    return false;
   }
 
  private:
@@ -75,6 +154,28 @@ class Server {
     std::fflush(stdout);
     std::fprintf(stderr, "quillmark-sim: line %d: %s\n", number, message.c_str());
     std::fflush(stderr);
+  }
+
+  void Frame() {
+    const auto now = Clock::now();
+    sim::Tick(std::chrono::duration<float>(now - last_frame_).count());
+    last_frame_ = now;
+    ShowServerMessages();
+  }
+
+  void ShowServerMessages() {
+    for (const sim::ServerMessage& message : sim::TakeServerMessages()) {
+      std::printf("[server] to %s: %s\n", NameOf(message.controller).c_str(),
+                  sim::Utf8(message.text).c_str());
+    }
+    std::fflush(stdout);
+  }
+
+  std::string NameOf(AShooterPlayerController* controller) const {
+    for (const auto& [name, player] : players_) {
+      if (player == controller) return name;
+    }
+    return "?";
   }
 
   AShooterPlayerController* Find(int number, const std::string& player) {
@@ -106,6 +207,12 @@ class Server {
     for (const sim::ReceivedCommand& received : sim::TakeReceivedCommands()) {
       std::printf("[game] %s ConsoleCommand: \"%s\"\n", command.player.c_str(),
                   sim::Utf8(received.command).c_str());
+      // What the console ran, when it is not simply the whole text.
+      if (received.parts.size() != 1 || received.parts[0] != received.command) {
+        for (const HostText& part : received.parts) {
+          std::printf("[game] %s   ran: \"%s\"\n", command.player.c_str(), sim::Utf8(part).c_str());
+        }
+      }
     }
     std::fflush(stdout);
   }
@@ -124,18 +231,23 @@ class Server {
 
   void Do(int, const sim::server::Map& map) { sim::SetMapName(map.name); }
 
-  void Do(int number, const sim::server::Wait&) {
-    if (!sim::DrainRequests(std::chrono::seconds(10))) {
-      Complain(number, "webhook posts still pending after 10 s");
+  void Do(int number, const sim::server::Wait&) { (void)Settle(number); }
+
+  void Do(int, const sim::server::Rcon& rcon) {
+    for (const HostText& reply : sim::RunRconCommand(AsaApi::Tools::Utf8Decode(rcon.command))) {
+      std::printf("[rcon] %s\n", sim::Utf8(reply).c_str());
     }
+    std::fflush(stdout);
+  }
+
+  void Do(int, const sim::server::Sleep& sleep) {
+    sim::RunFrames(std::chrono::milliseconds(static_cast<long long>(sleep.seconds * 1000)));
+    ShowServerMessages();
   }
 
   std::map<std::string, AShooterPlayerController*> players_;
+  Clock::time_point last_frame_ = Clock::now();
 };
-
-}  // namespace
-
-namespace {
 
 int Serve(int argc, char** argv) {
   Options options;
@@ -145,7 +257,7 @@ int Serve(int argc, char** argv) {
   }
   std::ifstream script_file;
   if (!options.script.empty()) {
-    script_file.open(options.script);
+    script_file.open(options.script, std::ios::binary);
     if (!script_file.is_open()) {
       std::fprintf(stderr, "quillmark-sim: cannot read script %s\n%s", options.script.c_str(),
                    kUsage);
@@ -156,40 +268,29 @@ int Serve(int argc, char** argv) {
   sim::UseConsoleLogSink();
   if (!options.log.empty()) sim::AddLogFile(options.log);
 
-  // As on the real server, plugins load before the game world exists.
-  sim::server::PluginLibrary plugin;
+  // As on the real server, plugins load before the game world exists. A plugin that fails to
+  // load is reported and the server goes on, as the framework does.
   const std::string plugin_path =
       options.plugin.empty() ? sim::server::DefaultPluginPath() : options.plugin;
-  std::string error;
-  switch (plugin.Load(plugin_path, error)) {
-    case sim::server::LoadResult::kLoaded:
-      break;
-    case sim::server::LoadResult::kStartFailed:
-      // As the framework does: the plugin is reported as not loaded and the server goes on.
-      std::fprintf(stderr, "quillmark-sim: plugin %s did not start: %s\n", plugin_path.c_str(),
-                   error.c_str());
-      break;
-    case sim::server::LoadResult::kNotLoadable:
-      std::fprintf(stderr, "quillmark-sim: cannot load plugin %s: %s\n%s", plugin_path.c_str(),
-                   error.c_str(), kUsage);
-      return 2;
+  if (!sim::server::IsLoadableFile(plugin_path)) {
+    std::fprintf(stderr, "quillmark-sim: cannot load plugin %s: no such library\n%s",
+                 plugin_path.c_str(), kUsage);
+    return 2;
   }
+  sim::SetPluginLibrary(kPluginName, plugin_path);
+  (void)sim::LoadPlugin(kPluginName);
   sim::StartWorld(options.map);
 
   Server server;
-  if (script_file.is_open()) {
-    server.Run(script_file, false);
-  } else {
-    server.Run(std::cin, sim::server::InputIsTerminal());
+  {
+    LineSource source(script_file.is_open() ? static_cast<std::istream&>(script_file) : std::cin,
+                      !script_file.is_open() && sim::server::InputIsTerminal());
+    server.Run(source);
   }
-
-  if (!sim::DrainRequests(std::chrono::seconds(10))) {
-    std::fputs("quillmark-sim: webhook posts still pending after 10 s were cancelled\n", stderr);
-  }
-  // No callback may reach the plugin once it is gone.
+  (void)Server::Settle(0);
+  // The framework's shutdown of a plugin: its pending callbacks dropped, its hooks taken off.
+  if (sim::IsPluginLoaded(kPluginName)) (void)sim::UnloadPlugin(kPluginName);
   sim::CancelRequests();
-  plugin.Unload();
-  sim::RemoveAllHooks();  // the framework takes off whatever a plugin left installed
   sim::StopWorld();
   std::fflush(stdout);
   const auto live = sim::GetAllocatorStats().live_blocks;

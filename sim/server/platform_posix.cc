@@ -1,5 +1,4 @@
-// The stand-in server on POSIX systems: the plugin through the dynamic loader.
-#include <dlfcn.h>
+// The stand-in server on POSIX systems.
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,27 +7,15 @@
 
 namespace sim::server {
 
-// A library's failed start-up is no loader error here: it stays loaded and inert.
-LoadResult PluginLibrary::Load(const std::string& path, std::string& error) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
-    const char* reason = dlerror();
-    error = reason != nullptr ? reason : "unknown loader error";
-    return LoadResult::kNotLoadable;
-  }
-  return LoadResult::kLoaded;
-}
-
-void PluginLibrary::Unload() {
-  if (handle_ != nullptr) dlclose(handle_);
-  handle_ = nullptr;
-}
-
 std::string DefaultPluginPath() {
   std::error_code ignored;
-  return (std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() /
-          "libquillmark.so")
+  return (std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "quillmark.so")
       .string();
+}
+
+bool IsLoadableFile(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(path, ignored);
 }
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }

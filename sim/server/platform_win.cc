@@ -1,5 +1,4 @@
-// The stand-in server on Windows: the plugin through LoadLibraryW and FreeLibrary, as the
-// framework loads it.
+// The stand-in server on Windows.
 #include <io.h>
 #include <windows.h>
 
@@ -16,26 +15,6 @@ std::wstring Wide(const std::string& text) { return AsaApi::Tools::Utf8Decode(te
 
 }  // namespace
 
-LoadResult PluginLibrary::Load(const std::string& path, std::string& error) {
-  HMODULE module = LoadLibraryW(Wide(path).c_str());
-  if (module == nullptr) {
-    const DWORD code = GetLastError();
-    if (code == ERROR_DLL_INIT_FAILED) {
-      error = "its start-up failed (error 1114); see the server log";
-      return LoadResult::kStartFailed;
-    }
-    error = "LoadLibraryW failed with error " + std::to_string(code);
-    return LoadResult::kNotLoadable;
-  }
-  handle_ = module;
-  return LoadResult::kLoaded;
-}
-
-void PluginLibrary::Unload() {
-  if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
-  handle_ = nullptr;
-}
-
 std::string DefaultPluginPath() {
   wchar_t buffer[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
@@ -46,6 +25,11 @@ std::string DefaultPluginPath() {
   WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, narrow.data(), size, nullptr, nullptr);
   narrow.resize(static_cast<std::size_t>(size > 0 ? size - 1 : 0));
   return narrow;
+}
+
+bool IsLoadableFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool InputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }

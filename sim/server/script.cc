@@ -85,6 +85,10 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
   while (end < line.size() && !IsBlank(line[end])) ++end;
   const std::string_view verb = line.substr(start, end - start);
 
+  if (verb == "rcon") {
+    // rcon <command>: everything after the one space after the verb.
+    return Directive{Rcon{end < line.size() ? std::string(line.substr(end + 1)) : std::string()}};
+  }
   if (verb == "cmd") {
     // cmd <player> <command>: the command is everything after the one space after the player.
     std::size_t player_start = end;
@@ -127,6 +131,13 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
   if (verb == "wait") {
     if (w.size() != 1) return std::string("wait takes nothing more");
     return Directive{Wait{}};
+  }
+  if (verb == "sleep") {
+    Sleep sleep;
+    if (w.size() != 2 || !ParseNumber(w[1], sleep.seconds) || sleep.seconds < 0) {
+      return std::string("sleep wants a number of seconds");
+    }
+    return Directive{sleep};
   }
   return "unknown directive \"" + std::string(verb) + "\"";
 }

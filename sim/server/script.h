@@ -1,6 +1,6 @@
 // The directives of the stand-in server's scripted play, one per line: players joining, typing
-// console commands, gaining or losing the administrator bit, moving, the map changing, and
-// waiting for webhook posts.
+// console commands, gaining or losing the administrator bit, moving, the map changing, RCON
+// requests, waiting for webhook posts, and letting time pass.
 #pragma once
 
 #include <optional>
@@ -34,9 +34,15 @@ struct Map {
   std::string name;
 };
 struct Wait {};
+struct Rcon {
+  std::string command;  // verbatim, as cmd's
+};
+struct Sleep {
+  double seconds = 0;
+};
 struct Nothing {};  // a blank line or a comment
 
-using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait>;
+using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, Sleep>;
 
 // The directive on `line` (without its line end), or an error message saying what is wrong.
 std::variant<Directive, std::string> ParseDirective(std::string_view line);

@@ -3,8 +3,9 @@
 // administrator bit.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
+
+#include "host/libraries.h"
 
 namespace quillmark {
 

@@ -3,6 +3,7 @@
 #include "audit/server_label.h"
 
 #include <memory>
+#include <utility>
 
 namespace quillmark {
 namespace {
@@ -28,7 +29,7 @@ void TakeServerKeyOption(FString& label) {
   for (int i = 0; i < count; ++i) {
     FString argument(argv[i]);
     if (argument.RemoveFromStart(prefix, ESearchCase::IgnoreCase)) {
-      label.AssignRange(*argument, argument.Len());
+      label = argument;  // a copy holds exactly its text
       return;
     }
   }
@@ -49,10 +50,10 @@ FString GetServerLabel() {
   TakeServerKeyOption(label);
   // Without a game mode the map is not known yet: keep nothing, so that the label is found
   // again once the world exists.
-  if (game_mode != nullptr) cache.AssignRange(*label, label.Len());
+  if (game_mode != nullptr) cache = label;
   return label;
 }
 
-void ResetServerLabelForTesting() { LabelCache().Empty(); }
+void ForgetServerLabel() { LabelCache().Empty(); }
 
 }  // namespace quillmark

@@ -12,7 +12,8 @@ namespace quillmark {
 // kept. Game thread.
 FString GetServerLabel();
 
-// Forgets the kept label, as a fresh load of the plugin would. For tests.
-void ResetServerLabelForTesting();
+// Forgets the kept label and gives its buffer back; the next call finds the label afresh. For
+// the plugin's shutdown, after which it may be started again in the same library.
+void ForgetServerLabel();
 
 }  // namespace quillmark

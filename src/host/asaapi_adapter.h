@@ -1,14 +1,19 @@
 // The host seam over the real framework (AsaApi, built with MSVC against its SDK): its headers
-// declare the engine types, the allocator, the address lookups, the hooks, the utilities, the
-// log sinks and the request service under the names the plugin uses; this adapter adds what is
-// named differently. Only the windows-msvc build includes it.
+// declare the engine types, the allocator, the address lookups, the hooks, the commands, the
+// utilities, the log sinks and the request service under the names the plugin uses; this adapter
+// includes what the framework's umbrella header leaves out and adds what is named differently.
+// Only the windows-msvc build includes it.
 #pragma once
 
+// Requests.h uses these without including them.
 #include <API/ARK/Ark.h>
+#include <Requests.h>
 #include <shellapi.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
 
 using HostChar = wchar_t;
 using HostText = std::wstring;
@@ -21,11 +26,19 @@ namespace host {
 
 inline bool InstallHook(const std::string& name, ConsoleCommandFn detour,
                         ConsoleCommandFn* original) {
-  return AsaApi::GetHooks().SetHook(name, detour, original);
+  return AsaApi::GetHooks().SetHook(name, reinterpret_cast<LPVOID>(detour), original);
 }
 inline bool RemoveHook(const std::string& name, ConsoleCommandFn detour) {
   return AsaApi::GetHooks().DisableHook(name, reinterpret_cast<LPVOID>(detour));
 }
 inline AShooterGameMode* CurrentGameMode() { return AsaApi::GetApiUtils().GetShooterGameMode(); }
+inline AShooterPlayerController* AsShooterController(APlayerController* controller) {
+  return static_cast<AShooterPlayerController*>(controller);
+}
+// The framework formats server messages with fmt: the text goes in as an argument so that its
+// braces are shown as written.
+inline void SendServerMessage(AShooterPlayerController* controller, const FString& message) {
+  AsaApi::GetApiUtils().SendServerMessage(controller, FColorList::Green, L"{}", *message);
+}
 
 }  // namespace host

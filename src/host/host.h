@@ -67,11 +67,11 @@ using sink_ptr = std::shared_ptr<sinks::sink>;
 
 // The address of the game or engine function named `name` ("Class.Method(ParamTypes)"). Any
 // thread. The function belongs to the host and lives as long as the process.
-HOST_API void* GetAddress(const char* name);
+HOST_API void* GetAddress(const std::string& name);
 
-// The address of the field `name` ("Class.Field") inside `object`. Any thread; the address is
-// valid as long as the object is.
-HOST_API void* GetAddress(const void* object, const char* name);
+// The address, as an integer, of the field `name` ("Class.Field") inside `object`. Any thread;
+// the address is valid as long as the object is.
+HOST_API std::uint64_t GetAddress(const void* object, const std::string& name);
 
 // Where a one-bit flag of a game object lives: the address of the 32-bit word that holds it, the
 // bit's position in that word and its width in bits.
@@ -82,7 +82,7 @@ struct BitField {
 };
 
 // The bit field `name` ("Class.bFlag") of `object`. Any thread.
-HOST_API BitField GetBitField(const void* object, const char* name);
+HOST_API BitField GetBitField(const void* object, const std::string& name);
 
 // ---------------------------------------------------------------------------------------------
 // The engine allocator. Every buffer of an FString or TArray comes from here and goes back here.
@@ -230,8 +230,8 @@ class HOST_API FString {
   TArray<HostChar>& GetCharArray() { return data_; }
   [[nodiscard]] const TArray<HostChar>& GetCharArray() const { return data_; }
 
-  // Replaces the text by the `count` units at `text` (count 0 leaves the empty text, no buffer).
-  void AssignRange(const HostChar* text, std::int32_t count);
+  // Replaces the text by the zero-terminated `text` (null or empty: the empty text, no buffer).
+  FString& operator=(const HostChar* text);
   // Makes the text empty and gives its buffer back.
   void Empty();
   // Fills `out` (emptied first) with the pieces between occurrences of `delimiter`; with
@@ -244,6 +244,9 @@ class HOST_API FString {
                        ESearchCase::Type search_case = ESearchCase::IgnoreCase);
 
  private:
+  // Private in the engine too: plugins assign whole texts.
+  void AssignRange(const HostChar* text, std::int32_t count);
+
   TArray<HostChar> data_;
 };
 static_assert(sizeof(FString) == 16, "FString is data, count and capacity");
@@ -256,9 +259,29 @@ struct HOST_API FGenericPlatformStricmp {
 
 // ---------------------------------------------------------------------------------------------
 // Game objects. The plugin never looks inside them: fields and functions are reached by key.
+class APlayerController;  // the engine's base of AShooterPlayerController
 class AShooterPlayerController;
 class AShooterGameMode;
 class UWorld;
+
+// One RCON request as the server received it: its id, its type and its text.
+struct RCONPacket {
+  int Length;
+  int Id;
+  int Type;
+  FString Body;
+};
+
+// The RCON client connection a request came in on. Game thread.
+class HOST_API RCONClientConnection {
+ public:
+  // Sends `message` back to the client as the answer to the request with `id`.
+  void SendMessageW(int id, int type, FString* message);
+
+ protected:
+  RCONClientConnection() = default;
+  ~RCONClientConnection() = default;
+};
 
 // The game's console-command function and any detour put in front of it: (controller, result
 // slot, command, write-to-log flag) -> the result slot.
@@ -272,7 +295,8 @@ namespace AsaApi {
 class HOST_API IHooks {
  public:
   virtual ~IHooks() = default;
-  // Takes `detour` off the named function. False when that detour is not installed there.
+  // Takes `detour` off the named function: the chain is rebuilt without it and the entry it had
+  // saved is set to null. False when that detour is not installed there.
   virtual bool RemoveHook(const std::string& name, void* detour) = 0;
   // Puts `detour` in front of the named function and stores the entry the detour must call to
   // reach the game's function in `*original`, before the first call can arrive. False when the
@@ -301,9 +325,37 @@ class HOST_API IApiUtils {
   static FString GetEOSIDFromController(AShooterPlayerController* controller);
 };
 
+// The framework's registry of commands and per-frame and per-second callbacks. Every callback
+// runs on the game thread. A console command runs when the first space-separated word of a
+// command typed in a player's console equals its name (letter case ignored): the framework's
+// own console-command hook, which runs after every plugin's detour, calls it and then hands the
+// game an empty command. RCON commands match the same way, for authenticated RCON clients.
+// Everything a module registered is taken away when the framework unloads that module. Game
+// thread.
+class HOST_API ICommands {
+ public:
+  virtual ~ICommands() = default;
+  virtual void AddConsoleCommand(
+      const FString& command,
+      const std::function<void(APlayerController*, FString*, bool)>& callback) = 0;
+  virtual void AddRconCommand(
+      const FString& command,
+      const std::function<void(RCONClientConnection*, RCONPacket*, UWorld*)>& callback) = 0;
+  // Called every frame with the frame's length in seconds.
+  virtual void AddOnTickCallback(const FString& id, const std::function<void(float)>& callback) = 0;
+  // Called once a second.
+  virtual void AddOnTimerCallback(const FString& id, const std::function<void()>& callback) = 0;
+  // Each takes away the first registration of that name (letter case ignored); false when none.
+  virtual bool RemoveConsoleCommand(const FString& command) = 0;
+  virtual bool RemoveRconCommand(const FString& command) = 0;
+  virtual bool RemoveOnTickCallback(const FString& id) = 0;
+  virtual bool RemoveOnTimerCallback(const FString& id) = 0;
+};
+
 // The framework's singletons; they live as long as the process. Any thread.
 HOST_API IHooks& GetHooks();
 HOST_API IApiUtils& GetApiUtils();
+HOST_API ICommands& GetCommands();
 
 namespace Tools {
 // The server executable's folder, absolute, without a trailing separator. Any thread.
@@ -324,9 +376,11 @@ namespace API {
 class HOST_API Requests {
  public:
   // (success, response text, response headers). Success means a 2xx status. The text is the
-  // body for status 200, "<code> <reason>" for any other status, and for a transport failure
-  // (refused, closed, timed out) a description of it. Called once per request handed over, on a
-  // thread of the service's choosing, possibly after the caller has moved on.
+  // body for status 200, "<code> <reason>" for any other status, and empty for a transport
+  // failure (refused, closed, timed out), whose reason the framework writes to its own log.
+  // Called at most once per request handed over, on the game thread during a later frame (a
+  // caller must not rely on that thread), possibly after the caller has moved on. When the
+  // framework unloads a module, that module's pending callbacks are dropped and never run.
   using Callback =
       std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>;
 
@@ -338,6 +392,11 @@ class HOST_API Requests {
   // the request could not be handed over; the callback is then never called.
   bool CreatePostRequest(const std::string& url, const Callback& callback, const std::string& body,
                          const std::string& content_type, std::vector<std::string> headers = {});
+  // The same with time-outs in seconds for connecting, receiving and sending (0: the service's
+  // defaults, about 30 s to connect and 60 s to send and receive).
+  bool CreatePostRequest(const std::string& url, const Callback& callback, const std::string& body,
+                         const std::string& content_type, std::vector<std::string> headers,
+                         long connect_timeout, long receive_timeout, long send_timeout);
 
  protected:
   Requests() = default;
@@ -360,6 +419,43 @@ HOST_SYSTEM_API HostChar** HOST_WINAPI CommandLineToArgvW(const HostChar* comman
 HOST_SYSTEM_API void* HOST_WINAPI LocalFree(void* block);
 }
 
+#if !defined(_WIN32)
+// ---------------------------------------------------------------------------------------------
+// The Windows loader and thread pool, as far as a plugin uses them to keep its own library
+// loaded. On Windows these come from <windows.h>; elsewhere the host provides them with the
+// same contract for the libraries its loader loaded.
+extern "C" {
+inline constexpr unsigned long GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
+struct FILETIME {
+  std::uint32_t dwLowDateTime;
+  std::uint32_t dwHighDateTime;
+};
+struct TP_TIMER;
+struct TP_CALLBACK_INSTANCE;
+using PTP_TIMER = TP_TIMER*;
+using PTP_CALLBACK_INSTANCE = TP_CALLBACK_INSTANCE*;
+using PTP_TIMER_CALLBACK = void (*)(PTP_CALLBACK_INSTANCE, void*, PTP_TIMER);
+// With GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS: the library holding the code or data at
+// `address`, with one more reference that the caller gives back with FreeLibrary. False when
+// no loaded library holds it.
+HOST_API int GetModuleHandleExW(unsigned long flags, const HostChar* address, void** module);
+// Gives back one reference; with the last one the library's DllMain is told of the detach and
+// the library is unloaded.
+HOST_API int FreeLibrary(void* module);
+// A timer of the host's thread pool that calls `callback` with `context` on a pool thread.
+HOST_API PTP_TIMER CreateThreadpoolTimer(PTP_TIMER_CALLBACK callback, void* context, void* unused);
+// Starts `timer`: a negative `due` counts 100-nanosecond intervals from now; one shot when
+// `period_ms` is 0.
+HOST_API void SetThreadpoolTimer(PTP_TIMER timer, const FILETIME* due, unsigned long period_ms,
+                                 unsigned long window_ms);
+// Frees `timer` once its running callback, if any, has returned. May be called in the callback.
+HOST_API void CloseThreadpoolTimer(PTP_TIMER timer);
+// Called in a timer's callback: gives back one reference of `module` after the callback has
+// returned, from the pool's own code.
+HOST_API void FreeLibraryWhenCallbackReturns(PTP_CALLBACK_INSTANCE instance, void* module);
+}
+#endif
+
 namespace host {
 
 // The host operations whose names differ in the real framework, in one place each.
@@ -371,6 +467,10 @@ inline bool RemoveHook(const std::string& name, ConsoleCommandFn detour) {
   return AsaApi::GetHooks().RemoveHook(name, detour);
 }
 inline AShooterGameMode* CurrentGameMode() { return AsaApi::GetApiUtils().CurrentGameMode(); }
+// The shooter controller behind the engine's controller of a console command.
+HOST_API AShooterPlayerController* AsShooterController(APlayerController* controller);
+// Shows `message` to the player as a server message, exactly as written (braces included).
+HOST_API void SendServerMessage(AShooterPlayerController* controller, const FString& message);
 
 }  // namespace host
 
@@ -382,3 +482,13 @@ inline bool IsBitFieldSet(const BitField& field) {
   const auto mask = field.num_bits >= 32 ? 0xFFFFFFFFull : ((1ull << field.num_bits) - 1);
   return ((word >> field.bit_position) & mask) != 0;
 }
+
+// What a plugin library exports for the framework's loader to find by name, and how its
+// DllMain is marked: found by the system's loader on Windows, looked up by name elsewhere.
+#if defined(_WIN32)
+#define HOST_PLUGIN_EXPORT __declspec(dllexport)
+#define HOST_LOADER_ENTRY
+#else
+#define HOST_PLUGIN_EXPORT __attribute__((visibility("default")))
+#define HOST_LOADER_ENTRY __attribute__((visibility("default")))
+#endif

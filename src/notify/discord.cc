@@ -2,16 +2,14 @@
 // JSON, so that a player's command can neither break the body nor add fields to it.
 #include "notify/discord.h"
 
-#include <spdlog/fmt/fmt.h>
-
 #include <exception>
-#include <nlohmann/json.hpp>
 #include <unordered_map>
 
-#include "audit/host_text.h"
+#include "base/config.h"
+#include "base/logger.h"
 #include "host/host.h"
-#include "plugin/config.h"
-#include "plugin/logger.h"
+#include "host/host_text.h"
+#include "host/libraries.h"
 
 namespace quillmark {
 namespace {
@@ -97,7 +95,9 @@ std::string Cut(std::string_view text, std::size_t limit, bool mark) {
 void OnPostDone(bool success, const std::string& result) {
   if (success) return;
   try {
-    LogError(fmt::format("Error sending command to Discord. Error: {}", result));
+    // The framework gives no text for a post that got no answer; it logs the reason itself.
+    LogError(fmt::format("Error sending command to Discord. Error: {}",
+                         result.empty() ? "no response (connection failed or timed out)" : result));
   } catch (...) {  // NOLINT(bugprone-empty-catch): nowhere left to report to on this thread
   }
 }

@@ -1,6 +1,10 @@
-// The plugin's entry point and start-up. The framework loads the library; the loader's attach
-// notification starts the plugin and its detach notification takes the command handler off.
+// The plugin's entry points and its start and stop. The framework loads the library and calls
+// the export Plugin_Init, which starts the plugin; before it unloads the library it calls the
+// export Plugin_Unload, which stops it. Start and stop may alternate any number of times in one
+// loaded library.
 #pragma once
+
+#include <cstdint>
 
 #include "host/host.h"
 
@@ -8,13 +12,25 @@ namespace quillmark {
 
 // Creates the logger over the host's sinks, loads config.json and puts the command handler in
 // front of the game's console-command function. When the configuration cannot be loaded, its
-// error's text is logged at error level and the error is thrown on: no handler is installed.
-// Loading thread.
+// error's text is logged at error level and the error is thrown on: nothing is installed. Game
+// thread.
 void InitPlugin();
+
+// Takes the command handler off and forgets everything the start made (configuration, logger,
+// server label), so that InitPlugin may run again. Nothing when the plugin is not started.
+// Game thread.
+void ShutdownPlugin();
+
+// How many times the plugin has been stopped since the library was loaded. Game thread.
+std::uint64_t Shutdowns();
 
 }  // namespace quillmark
 
-// The loader's notifications: 1 process attach (start-up), 0 process detach (the handler is
-// taken off), 2 and 3 thread attach and detach (nothing). Returns 1 (TRUE), or 0 (FALSE) when
-// start-up failed; no exception leaves it. Loading thread.
-extern "C" int HOST_WINAPI DllMain(void* module, unsigned long reason, void* reserved);
+extern "C" {
+// The framework's start and stop; no exception leaves them. Game thread.
+HOST_PLUGIN_EXPORT void Plugin_Init();
+HOST_PLUGIN_EXPORT void Plugin_Unload();
+// The loader's notifications, under the loader lock: 1 process attach, 0 process detach, 2 and
+// 3 thread attach and detach. Always returns 1 (TRUE); does no work that could wait.
+HOST_LOADER_ENTRY int HOST_WINAPI DllMain(void* module, unsigned long reason, void* reserved);
+}

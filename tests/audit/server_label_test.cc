@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "audit/host_text.h"
+#include "host/host_text.h"
 #include "support/host_support.h"
 
 namespace {
@@ -18,11 +18,11 @@ class ServerLabelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_line_ = GetCommandLineW();
-    quillmark::ResetServerLabelForTesting();
+    quillmark::ForgetServerLabel();
     sim::StartWorld("TheIsland_WP");
   }
   void TearDown() override {
-    quillmark::ResetServerLabelForTesting();
+    quillmark::ForgetServerLabel();
     sim::StopWorld();
     sim::SetCommandLine(saved_line_);
   }

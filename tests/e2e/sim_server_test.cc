@@ -6,86 +6,19 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <regex>
-#include <sstream>
 
-#include "support/process.h"
-#include "support/server_folder.h"
-#include "support/webhook_receiver.h"
+#include "e2e/stand_in.h"
 
 namespace {
 
 using nlohmann::json;
+using quillmark::testing::ParsePlay;
 using quillmark::testing::RunProcess;
-using quillmark::testing::ServerFolder;
 using quillmark::testing::WebhookReceiver;
 
-struct Play {
-  int exit_code = -1;
-  std::vector<std::string> log;   // the plugin's lines without their time prefix
-  std::vector<std::string> game;  // what the game's function received
-  std::string err;
-  std::string out;
-};
+using quillmark::testing::Play;
 
-WebhookReceiver::Options Relaxed() {
-  WebhookReceiver::Options options;
-  options.rate_limit = 1000;
-  return options;
-}
-
-class SimServerTest : public ::testing::Test {
- protected:
-  void WriteConfig(json config) {
-    if (!config.contains("discordwh")) config["discordwh"] = receiver_.Url();
-    folder_.WriteConfig(config.dump(2));
-  }
-
-  Play Run(const std::string& script, std::vector<std::string> args = {}) {
-    const auto script_path = folder_.Root() / "play.txt";
-    std::ofstream(script_path, std::ios::binary) << script;
-    std::vector<std::string> all = {"--server-dir", folder_.Root().string(),
-                                    "--plugin",     QUILLMARK_PLUGIN,
-                                    "--script",     script_path.string()};
-    all.insert(all.end(), args.begin(), args.end());
-    return Parse(RunProcess(QUILLMARK_SIM, all));
-  }
-
-  static Play Parse(const quillmark::testing::ProcessResult& result) {
-    Play play;
-    play.exit_code = result.exit_code;
-    play.err = result.err;
-    play.out = result.out;
-    const std::regex stamped(R"(\d\d/\d\d/\d\d \d\d:\d\d (\[ASA:Quillmark\].*)\r)");
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);) {
-      if (line.rfind("[game] ", 0) == 0 && !line.empty() && line.back() == '\r') {
-        line.pop_back();  // the game's own lines end as the platform's text output does
-      }
-      std::smatch match;
-      if (std::regex_match(line, match, stamped)) {
-        play.log.push_back(match[1]);
-      } else if (line.rfind("[game] ", 0) == 0) {
-        play.game.push_back(line.substr(7));
-      } else {
-        ADD_FAILURE() << "unexpected output line: " << line;
-      }
-    }
-    return play;
-  }
-
-  std::vector<json> Posts() {
-    std::vector<json> posts;
-    for (const auto& post : receiver_.Requests()) {
-      EXPECT_EQ(post.status, 204) << post.body;
-      posts.push_back(json::parse(post.body));
-    }
-    return posts;
-  }
-
-  ServerFolder folder_;
-  WebhookReceiver receiver_{Relaxed()};
-};
+class SimServerTest : public quillmark::testing::StandInTest {};
 
 TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
   std::ifstream example(std::filesystem::path(QUILLMARK_SOURCE_DIR) / "examples" / "server" /
@@ -228,10 +161,10 @@ TEST_F(SimServerTest, ReadsStandardInputAndWritesTheLogFile) {
   const auto input = folder_.Root() / "input.txt";
   std::ofstream(input) << "join rex eos=E1\r\ncmd rex give 2\r\nwait\r\n";
   const auto log = folder_.Root() / "server.log";
-  const Play play = Parse(RunProcess(QUILLMARK_SIM,
-                                     {"--server-dir", folder_.Root().string(), "--plugin",
-                                      QUILLMARK_PLUGIN, "--log", log.string()},
-                                     input.string()));
+  const Play play = ParsePlay(RunProcess(QUILLMARK_SIM,
+                                         {"--server-dir", folder_.Root().string(), "--plugin",
+                                          QUILLMARK_PLUGIN, "--log", log.string()},
+                                         input.string()));
   EXPECT_EQ(play.exit_code, 0);
   EXPECT_EQ(play.game, std::vector<std::string>{"rex ConsoleCommand: \"give 2\""});
   std::ifstream file(log, std::ios::binary);

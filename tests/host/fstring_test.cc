@@ -67,14 +67,14 @@ TEST(FStringTest, CountedConstructorStopsAtCount) {
   EXPECT_EQ(Text(s), HOST_TEXT("abc"));
 }
 
-TEST(FStringTest, AssignRangeReplacesTextAndAcceptsItsOwnUnits) {
+TEST(FStringTest, AssigningTextReplacesItExactly) {
   const LiveBlocks blocks;
   {
     FString s(HOST_TEXT("-serverkey=Alpha"));
-    s.AssignRange(*s + 11, s.Len() - 11);
-    EXPECT_EQ(Text(s), HOST_TEXT("Alpha"));
-    EXPECT_EQ(s.GetCharArray().Num(), 6);
-    s.AssignRange(HOST_TEXT("x"), 0);
+    s = HOST_TEXT("Beta");
+    EXPECT_EQ(Text(s), HOST_TEXT("Beta"));
+    EXPECT_EQ(s.GetCharArray().Num(), 5);
+    s = HOST_TEXT("");
     EXPECT_EQ(s.GetCharArray().GetData(), nullptr);
   }
   EXPECT_EQ(blocks.Leaked(), 0);

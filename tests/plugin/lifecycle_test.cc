@@ -1,9 +1,10 @@
-// Start-up and shutdown through the loader's notifications: the handler is installed only after
-// a complete start-up, a failed one logs exactly one error line, and detach takes it off.
+// Start-up and shutdown through the framework's entry points: the handler is installed only
+// after a complete start-up, a failed one logs exactly one error line, Plugin_Unload takes it
+// off, and start and stop alternate in one library. The loader's notifications start nothing.
 #include <gtest/gtest.h>
 
-#include "audit/command_handler.h"
-#include "plugin/config.h"
+#include "base/config.h"
+#include "plugin/command_handler.h"
 #include "plugin/plugin.h"
 #include "support/host_support.h"
 #include "support/recording_sink.h"
@@ -12,6 +13,7 @@
 namespace {
 
 using quillmark::testing::Host;
+using quillmark::testing::LiveBlocks;
 using quillmark::testing::RecordingSink;
 using quillmark::testing::ServerFolder;
 
@@ -23,46 +25,61 @@ class LifecycleTest : public ::testing::Test {
   void SetUp() override {
     sim::SetLogSinks({sink_});
     sim::StartWorld("TheIsland_WP");
-    quillmark::PluginConfig() = nullptr;
+    sim::PlayerSetup setup;
+    setup.eos_id = "E1";
+    player_ = sim::AddPlayer(setup);
   }
   void TearDown() override {
-    DllMain(nullptr, kDetach, nullptr);
+    Plugin_Unload();
     sim::StopWorld();
     sim::UseConsoleLogSink();
-    quillmark::PluginConfig() = nullptr;
   }
   static int Hooks() { return sim::HookCount(quillmark::kConsoleCommandHook); }
   std::string RunCommand(const std::string& command) {
-    sim::PlayerSetup setup;
-    setup.eos_id = "E1";
-    (void)sim::RunConsoleCommand(sim::AddPlayer(setup), Host(command));
+    (void)sim::RunConsoleCommand(player_, Host(command));
     const auto received = sim::TakeReceivedCommands();
     return received.empty() ? "(nothing)" : sim::Utf8(received[0].command);
   }
 
   std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
   ServerFolder folder_;
+  AShooterPlayerController* player_ = nullptr;
 };
 
-TEST_F(LifecycleTest, CompleteStartUpInstallsTheHandlerAndDetachRemovesIt) {
-  folder_.WriteConfig(R"({"white-list": ["give"]})");
-  EXPECT_EQ(DllMain(nullptr, kAttach, nullptr), 1);
-  EXPECT_EQ(Hooks(), 1);
-  EXPECT_EQ(RunCommand("fly"), "");  // blocked by the plugin
-  EXPECT_EQ(sink_->Messages().size(), 1u);
-  EXPECT_EQ(DllMain(nullptr, kDetach, nullptr), 1);
-  EXPECT_EQ(Hooks(), 0);
-  EXPECT_EQ(RunCommand("fly"), "fly");  // the game alone again
-  EXPECT_EQ(sink_->Messages().size(), 1u);
+TEST_F(LifecycleTest, StartInstallsTheHandlerAndStopRemovesItAgainAndAgain) {
+  const LiveBlocks blocks;
+  for (const char* white_listed : {"give", "fly"}) {
+    folder_.WriteConfig(std::string(R"({"white-list": [")") + white_listed + "\"]}");
+    Plugin_Init();
+    EXPECT_EQ(Hooks(), 1);
+    // Each start reads the file afresh.
+    EXPECT_EQ(RunCommand("fly"), std::string(white_listed) == "fly" ? "fly" : "");
+    EXPECT_EQ(sink_->Messages().size(), 1u);
+    Plugin_Unload();
+    EXPECT_EQ(Hooks(), 0);
+    EXPECT_EQ(RunCommand("fly"), "fly");  // the game alone again, and nothing logged
+    EXPECT_EQ(sink_->Messages().size(), 1u);
+    sink_ = std::make_shared<RecordingSink>();
+    sim::SetLogSinks({sink_});
+  }
+  EXPECT_EQ(blocks.Leaked(), 0);  // the kept server label went with the stop
 }
 
-TEST_F(LifecycleTest, ThreadNotificationsDoNothing) {
+TEST_F(LifecycleTest, LoaderNotificationsStartNothing) {
   folder_.WriteConfig("{}");
-  ASSERT_EQ(DllMain(nullptr, kAttach, nullptr), 1);
-  EXPECT_EQ(DllMain(nullptr, 2, nullptr), 1);
-  EXPECT_EQ(DllMain(nullptr, 3, nullptr), 1);
-  EXPECT_EQ(Hooks(), 1);
+  for (const unsigned long reason : {kAttach, 2UL, 3UL, kDetach}) {
+    EXPECT_EQ(DllMain(nullptr, reason, nullptr), 1);
+  }
+  EXPECT_EQ(Hooks(), 0);
   EXPECT_TRUE(sink_->Messages().empty());
+}
+
+TEST_F(LifecycleTest, DetachWithoutUnloadTakesTheHandlerOff) {
+  folder_.WriteConfig("{}");
+  Plugin_Init();
+  ASSERT_EQ(Hooks(), 1);
+  EXPECT_EQ(DllMain(nullptr, kDetach, nullptr), 1);
+  EXPECT_EQ(Hooks(), 0);
 }
 
 struct FailedStart {
@@ -80,15 +97,18 @@ TEST_P(FailedStartUpTest, LogsOneErrorLineAndInstallsNothing) {
   } else {
     folder_.WriteConfig(GetParam().config);
   }
-  EXPECT_EQ(DllMain(nullptr, kAttach, nullptr), 0);
+  Plugin_Init();
   EXPECT_EQ(Hooks(), 0);
   const auto messages = sink_->Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind(std::string("error: ") + GetParam().error, 0), 0u) << messages[0];
   EXPECT_EQ(RunCommand("fly"), "fly");  // commands reach the game untouched, and unlogged
   EXPECT_EQ(sink_->Messages().size(), 1u);
-  // Detach after a failed start-up still answers TRUE.
-  EXPECT_EQ(DllMain(nullptr, kDetach, nullptr), 1);
+  // Fixed, the file starts the plugin after an unload and a load.
+  Plugin_Unload();
+  folder_.WriteConfig("{}");
+  Plugin_Init();
+  EXPECT_EQ(Hooks(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Configs, FailedStartUpTest,
@@ -102,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Configs, FailedStartUpTest,
 
 TEST_F(LifecycleTest, MissingConfigLineIsExactlyTheErrorText) {
   folder_.RemoveConfig();
-  ASSERT_EQ(DllMain(nullptr, kAttach, nullptr), 0);
+  Plugin_Init();
   const auto lines = sink_->Lines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].substr(14), " [ASA:Quillmark][error] Can't open config.json\r\n");

@@ -1,68 +1,123 @@
 // The simulated host's request service, held to the framework's contract: success is a 2xx
-// status, the text is the body for 200 and "<code> <reason>" otherwise, hand-over never waits,
-// and a callback is gone before the service reports that nothing is pending.
+// status, the text is the body for 200, "<code> <reason>" otherwise and empty for a transport
+// failure (whose reason the framework logs); hand-over never waits; callbacks run on the game
+// thread during a later frame (or, as a test option, on the service's thread); and a callback is
+// gone before the service reports that nothing is pending.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <future>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "support/host_support.h"
+#include "support/recording_sink.h"
 #include "support/webhook_receiver.h"
 
 namespace {
 
+using quillmark::testing::RecordingSink;
 using quillmark::testing::WebhookReceiver;
 
 struct Outcome {
   bool success = false;
   std::string text;
+  std::thread::id thread;
 };
 
 class RequestsTest : public ::testing::Test {
  protected:
+  void SetUp() override { sim::SetLogSinks({sink_}); }
   void TearDown() override {
     receiver_.ReleaseHeld();
     EXPECT_TRUE(sim::DrainRequests(std::chrono::seconds(15)));
     sim::SetRequestOptions({});
+    sim::UseConsoleLogSink();
   }
-  std::future<Outcome> Post(const std::string& url, const std::string& body) {
+  std::shared_future<Outcome> Post(const std::string& url, const std::string& body,
+                                   long timeout_seconds = 0) {
     auto promise = std::make_shared<std::promise<Outcome>>();
-    auto future = promise->get_future();
-    const bool handed = API::Requests::Get().CreatePostRequest(
-        url,
-        [promise](bool success, std::string text, auto) {
-          promise->set_value({success, std::move(text)});
-        },
-        body, "application/json");
+    std::shared_future<Outcome> future = promise->get_future().share();
+    const API::Requests::Callback callback = [promise](bool success, std::string text, auto) {
+      promise->set_value({success, std::move(text), std::this_thread::get_id()});
+    };
+    const bool handed =
+        timeout_seconds == 0
+            ? API::Requests::Get().CreatePostRequest(url, callback, body, "application/json")
+            : API::Requests::Get().CreatePostRequest(url, callback, body, "application/json", {},
+                                                     timeout_seconds, timeout_seconds,
+                                                     timeout_seconds);
     EXPECT_TRUE(handed);
     return future;
+  }
+  // Runs frames until the callback has run.
+  static Outcome Await(const std::shared_future<Outcome>& future) {
+    EXPECT_TRUE(sim::RunFramesUntil(
+        [&future] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        std::chrono::seconds(20)));
+    return future.get();
   }
   static std::string Valid() {
     return R"({"embeds": [{"title": "t", "description": "d", "color": 1}], "username": "u"})";
   }
+  std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
   WebhookReceiver receiver_;
 };
 
-TEST_F(RequestsTest, NoContentIsSuccessWithTheStatusText) {
-  const Outcome outcome = Post(receiver_.Url(), Valid()).get();
-  EXPECT_TRUE(outcome.success);
-  EXPECT_EQ(outcome.text, "204 No Content");
-}
-
-TEST_F(RequestsTest, OkPassesTheBody) {
-  const Outcome outcome = Post(receiver_.Url() + "?wait=true", Valid()).get();
-  EXPECT_TRUE(outcome.success);
-  EXPECT_EQ(nlohmann::json::parse(outcome.text)["id"], "1000000") << outcome.text;
-}
-
-TEST_F(RequestsTest, RefusalIsFailureWithCodeAndReason) {
-  const Outcome outcome = Post(receiver_.Url(), "{not json").get();
-  EXPECT_FALSE(outcome.success);
-  EXPECT_EQ(outcome.text, "400 Bad Request");
+TEST_F(RequestsTest, StatusesAndTexts) {
+  const Outcome no_content = Await(Post(receiver_.Url(), Valid()));
+  EXPECT_TRUE(no_content.success);
+  EXPECT_EQ(no_content.text, "204 No Content");
+  const Outcome ok = Await(Post(receiver_.Url() + "?wait=true", Valid()));
+  EXPECT_TRUE(ok.success);
+  EXPECT_EQ(nlohmann::json::parse(ok.text)["id"], "1000001") << ok.text;
+  const Outcome refused = Await(Post(receiver_.Url(), "{not json"));
+  EXPECT_FALSE(refused.success);
+  EXPECT_EQ(refused.text, "400 Bad Request");
   const Outcome unknown =
-      Post("http://127.0.0.1:" + std::to_string(receiver_.Port()) + "/elsewhere", Valid()).get();
+      Await(Post("http://127.0.0.1:" + std::to_string(receiver_.Port()) + "/elsewhere", Valid()));
   EXPECT_EQ(unknown.text, "404 Not Found");
+  EXPECT_TRUE(sink_->FrameworkMessages().empty());
+}
+
+TEST_F(RequestsTest, CallbacksRunOnTheGameThreadDuringAFrame) {
+  auto future = Post(receiver_.Url(), Valid());
+  ASSERT_TRUE(receiver_.WaitForRequests(1, std::chrono::seconds(10)));
+  // Answered, but no frame has run: the result waits for the game thread.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(future.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+  EXPECT_EQ(sim::PendingRequests(), 1);
+  sim::Tick();
+  ASSERT_EQ(future.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+  EXPECT_EQ(future.get().thread, std::this_thread::get_id());
+  EXPECT_EQ(sim::PendingRequests(), 0);
+}
+
+TEST_F(RequestsTest, DeliveryOnTheServicesThreadIsAnOption) {
+  sim::SetRequestOptions({.deliver_on_worker = true});
+  auto future = Post(receiver_.Url(), Valid());
+  ASSERT_EQ(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);  // no frame
+  EXPECT_NE(future.get().thread, std::this_thread::get_id());
+}
+
+TEST_F(RequestsTest, TransportFailureGivesAnEmptyTextAndTheFrameworkLogsWhy) {
+  const Outcome refused = Await(Post(WebhookReceiver::RefusingUrl(), Valid()));
+  EXPECT_FALSE(refused.success);
+  EXPECT_EQ(refused.text, "");
+  const auto logged = sink_->FrameworkMessages();
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0].rfind("error: HTTP request to '127.0.0.1' failed: ", 0), 0u) << logged[0];
+  EXPECT_EQ(logged[0].find("token"), std::string::npos);  // the URL's path is never logged
+}
+
+TEST_F(RequestsTest, TimeOutsAskedForAreKept) {
+  receiver_.SetFault(WebhookReceiver::Fault::kNeverAnswer);
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome held = Await(Post(receiver_.Url(), Valid(), 1));
+  EXPECT_FALSE(held.success);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ASSERT_EQ(sink_->FrameworkMessages().size(), 1u);
+  EXPECT_NE(sink_->FrameworkMessages()[0].find("timed out"), std::string::npos);
 }
 
 TEST_F(RequestsTest, FullQueueRefusesTheHandOverAndCountsIt) {
@@ -76,33 +131,36 @@ TEST_F(RequestsTest, FullQueueRefusesTheHandOverAndCountsIt) {
   EXPECT_EQ(sim::GetRequestStats().dropped, before.dropped + 1);
   ASSERT_TRUE(receiver_.WaitForRequests(1, std::chrono::seconds(10)));
   receiver_.ReleaseHeld();
-  EXPECT_TRUE(held.get().success);
+  EXPECT_TRUE(Await(held).success);
 }
 
-TEST_F(RequestsTest, CancelEndsPendingRequestsWithAFailure) {
+TEST_F(RequestsTest, CancelEndsRequestsInTransferAsFailures) {
   sim::SetRequestOptions({.delay = std::chrono::milliseconds(60000)});
   auto pending = Post(receiver_.Url(), Valid());
   sim::CancelRequests();
-  const Outcome outcome = pending.get();
+  const Outcome outcome = Await(pending);
   EXPECT_FALSE(outcome.success);
-  EXPECT_EQ(outcome.text, "cancelled");
+  EXPECT_EQ(outcome.text, "");
   EXPECT_TRUE(receiver_.Requests().empty());
 }
 
 // The callback's code may belong to a plugin that is unloaded as soon as nothing is pending.
 TEST_F(RequestsTest, CallbackIsDestroyedBeforeNothingIsPending) {
-  for (int i = 0; i < 20; ++i) {
-    auto destroyed = std::make_shared<std::atomic<bool>>(false);
-    struct Sentinel {
-      std::shared_ptr<std::atomic<bool>> flag;
-      ~Sentinel() { *flag = true; }
-    };
-    auto sentinel = std::make_shared<Sentinel>(Sentinel{destroyed});
-    ASSERT_TRUE(API::Requests::Get().CreatePostRequest(
-        receiver_.Url(), [sentinel](bool, std::string, auto) {}, Valid(), "application/json"));
-    sentinel.reset();
-    ASSERT_TRUE(sim::DrainRequests(std::chrono::seconds(10)));
-    EXPECT_TRUE(*destroyed) << i;
+  for (const bool on_worker : {false, true}) {
+    sim::SetRequestOptions({.deliver_on_worker = on_worker});
+    for (int i = 0; i < 10; ++i) {
+      auto destroyed = std::make_shared<std::atomic<bool>>(false);
+      struct Sentinel {
+        std::shared_ptr<std::atomic<bool>> flag;
+        ~Sentinel() { *flag = true; }
+      };
+      auto sentinel = std::make_shared<Sentinel>(Sentinel{destroyed});
+      ASSERT_TRUE(API::Requests::Get().CreatePostRequest(
+          receiver_.Url(), [sentinel](bool, std::string, auto) {}, Valid(), "application/json"));
+      sentinel.reset();
+      ASSERT_TRUE(sim::DrainRequests(std::chrono::seconds(10)));
+      EXPECT_TRUE(*destroyed) << i;
+    }
   }
 }
 

@@ -53,6 +53,8 @@ TEST(ScriptTest, OtherDirectives) {
   EXPECT_DOUBLE_EQ(Parse<Move>("move rex 1,2,3").z, 3);
   EXPECT_EQ(Parse<Map>("map Ragnarok_WP").name, "Ragnarok_WP");
   (void)Parse<Wait>("wait");
+  EXPECT_EQ(Parse<Rcon>("rcon quillmark.reload  now").command, "quillmark.reload  now");
+  EXPECT_DOUBLE_EQ(Parse<Sleep>("sleep 0.25").seconds, 0.25);
   (void)Parse<Nothing>("");
   (void)Parse<Nothing>("   # a comment");
 }
@@ -67,6 +69,7 @@ TEST(ScriptTest, BadLinesSayWhatIsWrong) {
   EXPECT_EQ(Error("move rex 1,2,x"), "move wants <player> <x>,<y>,<z>");
   EXPECT_EQ(Error("cmd"), "cmd needs a player");
   EXPECT_EQ(Error("wait now"), "wait takes nothing more");
+  EXPECT_EQ(Error("sleep -1"), "sleep wants a number of seconds");
 }
 
 }  // namespace

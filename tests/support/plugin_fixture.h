@@ -6,8 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "plugin/config.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/logger.h"
 #include "sim/sim_control.h"
 #include "support/recording_sink.h"
 #include "support/webhook_receiver.h"

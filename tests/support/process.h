@@ -18,4 +18,8 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input_file = {});
 
+// Sets an environment variable of this process, which programs it runs inherit; an empty value
+// removes it.
+void SetEnvironment(const std::string& name, const std::string& value);
+
 }  // namespace quillmark::testing

@@ -99,4 +99,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+void SetEnvironment(const std::string& name, const std::string& value) {
+  SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+}
+
 }  // namespace quillmark::testing

@@ -7,6 +7,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillmark::testing {
@@ -17,10 +18,16 @@ class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
     std::lock_guard lock(mutex_);
     return lines_;
   }
-  // Each line's level and message, as "info: <text>", without the time or the line end.
+  // Each of the plugin's lines as its level and message, "info: <text>", without the time or
+  // the line end.
   std::vector<std::string> Messages() {
     std::lock_guard lock(mutex_);
     return messages_;
+  }
+  // The same for the lines of the framework's own logger ("API").
+  std::vector<std::string> FrameworkMessages() {
+    std::lock_guard lock(mutex_);
+    return framework_;
   }
   int Flushes() {
     std::lock_guard lock(mutex_);
@@ -38,8 +45,10 @@ class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
     formatter_->format(message, formatted);
     lines_.emplace_back(formatted.data(), formatted.size());
     const auto level = spdlog::level::to_string_view(message.level);
-    messages_.push_back(std::string(level.data(), level.size()) + ": " +
-                        std::string(message.payload.data(), message.payload.size()));
+    const std::string_view logger(message.logger_name.data(), message.logger_name.size());
+    (logger == "API" ? framework_ : messages_)
+        .push_back(std::string(level.data(), level.size()) + ": " +
+                   std::string(message.payload.data(), message.payload.size()));
   }
   void flush_() override {
     ++flushes_;
@@ -49,6 +58,7 @@ class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
  private:
   std::vector<std::string> lines_;
   std::vector<std::string> messages_;
+  std::vector<std::string> framework_;
   int flushes_ = 0;
   int flushed_lines_ = 0;
 };

@@ -1,6 +1,6 @@
 // What only Windows has: the plugin DLL loaded and unloaded by the Windows loader with its real
-// DllMain, a failed start-up refused by the loader, the server label taken from a real Windows
-// command line, and audit lines ending in CR LF.
+// DllMain and the framework's entry points, the server label taken from a real Windows command
+// line, and audit lines ending in CR LF.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <iterator>
 #include <thread>
 
-#include "audit/command_handler.h"
+#include "plugin/command_handler.h"
 #include "support/process.h"
 #include "support/recording_sink.h"
 #include "support/server_folder.h"
@@ -19,40 +19,50 @@ using quillmark::testing::RecordingSink;
 using quillmark::testing::RunProcess;
 using quillmark::testing::ServerFolder;
 
-const std::wstring kPlugin = QUILLMARK_BIN_DIR L"\\quillmark.dll";
+const std::string kPlugin = QUILLMARK_BIN_DIR_UTF8 "\\quillmark.dll";
 
 class PluginDllTest : public ::testing::Test {
  protected:
-  void SetUp() override { sim::SetLogSinks({sink_}); }
-  void TearDown() override { sim::UseConsoleLogSink(); }
+  void SetUp() override {
+    sim::SetLogSinks({sink_});
+    sim::SetPluginLibrary("quillmark", kPlugin);
+  }
+  void TearDown() override {
+    if (sim::IsPluginLoaded("quillmark")) {
+      EXPECT_TRUE(sim::UnloadPlugin("quillmark"));
+    }
+    sim::UseConsoleLogSink();
+  }
   static int Hooks() { return sim::HookCount(quillmark::kConsoleCommandHook); }
+  static bool Mapped() { return GetModuleHandleW(L"quillmark.dll") != nullptr; }
 
   std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
   ServerFolder folder_;
 };
 
-TEST_F(PluginDllTest, LoaderAttachInstallsAndDetachRemovesTheHandler) {
+TEST_F(PluginDllTest, TheWindowsLoaderAndTheFrameworksEntryPoints) {
   folder_.WriteConfig(R"({"white-list": ["give"]})");
-  HMODULE plugin = LoadLibraryW(kPlugin.c_str());
-  ASSERT_NE(plugin, nullptr) << GetLastError();
+  ASSERT_TRUE(sim::LoadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 1);
   // Thread attach and detach notifications arrive with every thread; they change nothing.
   std::thread([] {}).join();
   EXPECT_EQ(Hooks(), 1);
   EXPECT_TRUE(sink_->Messages().empty());
-  EXPECT_TRUE(FreeLibrary(plugin));
+  ASSERT_TRUE(sim::UnloadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 0);
+  EXPECT_FALSE(Mapped());  // FreeLibrary really unloaded it
 }
 
-TEST_F(PluginDllTest, FailedStartUpLogsItsLineAndTheLoaderRefusesTheDll) {
+TEST_F(PluginDllTest, FailedStartUpLogsItsLineAndLeavesTheDllLoadedAndInert) {
   folder_.RemoveConfig();
-  SetLastError(0);
-  HMODULE plugin = LoadLibraryW(kPlugin.c_str());
-  EXPECT_EQ(plugin, nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+  ASSERT_TRUE(sim::LoadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 0);
   EXPECT_EQ(sink_->Messages(), std::vector<std::string>{"error: Can't open config.json"});
-  if (plugin != nullptr) FreeLibrary(plugin);
+  // Fixed, the file starts the plugin after an unload and a load.
+  folder_.WriteConfig("{}");
+  ASSERT_TRUE(sim::UnloadPlugin("quillmark"));
+  ASSERT_TRUE(sim::LoadPlugin("quillmark"));
+  EXPECT_EQ(Hooks(), 1);
 }
 
 // The stand-in server, started with a real Windows command line, labels the server with what

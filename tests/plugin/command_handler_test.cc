@@ -1,7 +1,7 @@
 // The command handler in front of the simulated game's console-command function: the decision of
 // the allow-list, the one audit line, what the game receives, and that every engine block is
 // given back on every path, failures included.
-#include "audit/command_handler.h"
+#include "plugin/command_handler.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 #include "audit/audit_text.h"
 #include "audit/server_label.h"
-#include "plugin/config.h"
-#include "plugin/logger.h"
+#include "base/config.h"
+#include "base/logger.h"
 #include "support/host_support.h"
 #include "support/recording_sink.h"
 
@@ -29,7 +29,7 @@ class CommandHandlerTest : public ::testing::Test {
   void SetUp() override {
     sim::SetLogSinks({sink_});
     quillmark::CreatePluginLogger();
-    quillmark::ResetServerLabelForTesting();
+    quillmark::ForgetServerLabel();
     sim::StartWorld("Test");  // the test's own command line has no -serverkey=: the map labels
     (void)quillmark::GetServerLabel();  // the label is kept from here on
     ASSERT_TRUE(AsaApi::GetHooks().InstallHook(quillmark::kConsoleCommandHook,
@@ -40,7 +40,7 @@ class CommandHandlerTest : public ::testing::Test {
   void TearDown() override {
     AsaApi::GetHooks().RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
     sim::StopWorld();
-    quillmark::ResetServerLabelForTesting();
+    quillmark::ForgetServerLabel();
     sim::UseConsoleLogSink();
     PluginConfig() = nullptr;
   }

@@ -1,20 +1,23 @@
 // The command handler. Everything it learns about the player and the command is gathered first;
 // only then are the audit line and the notification written, so that a failure part way never
 // leaves a command logged one way and treated another.
-#include "audit/command_handler.h"
+#include "plugin/command_handler.h"
 
-#include <spdlog/fmt/fmt.h>
-
+#include <cstdint>
 #include <cstring>
 #include <exception>
+#include <string_view>
 
 #include "audit/audit_text.h"
-#include "audit/host_text.h"
 #include "audit/permissions.h"
 #include "audit/server_label.h"
+#include "base/config.h"
+#include "base/logger.h"
+#include "host/host_text.h"
+#include "host/libraries.h"
+#include "host/module_pin.h"
 #include "notify/discord.h"
-#include "plugin/config.h"
-#include "plugin/logger.h"
+#include "plugin/plugin.h"
 
 namespace quillmark {
 
@@ -48,10 +51,11 @@ std::string PositionText(AShooterPlayerController* controller) {
   double x = 0;
   double y = 0;
   double z = 0;
-  const void* root = *static_cast<void* const*>(GetAddress(controller, "AActor.RootComponent"));
+  const void* root =
+      *reinterpret_cast<void* const*>(GetAddress(controller, "AActor.RootComponent"));
   if (root != nullptr) {
-    const auto* transform =
-        static_cast<const unsigned char*>(GetAddress(root, "USceneComponent.ComponentToWorld"));
+    const auto* transform = reinterpret_cast<const unsigned char*>(
+        GetAddress(root, "USceneComponent.ComponentToWorld"));
     std::memcpy(&x, transform + 32, sizeof x);
     std::memcpy(&y, transform + 40, sizeof y);
     std::memcpy(&z, transform + 48, sizeof z);
@@ -73,8 +77,21 @@ bool IsGrantedGuarded(const std::string& eos_id, const std::string& command_word
   }
 }
 
+// True when the framework may take `command_word` for its "plugins.unload", which unloads a
+// plugin inside the game's call: the framework compares the first word ignoring the case of
+// ASCII letters; a unit that narrow text shows as '?' is let match anything, to be safe.
+bool MayUnloadPlugins(const std::string& command_word) {
+  constexpr std::string_view kUnload = "plugins.unload";
+  if (command_word.size() != kUnload.size()) return false;
+  for (std::size_t i = 0; i < kUnload.size(); ++i) {
+    if (command_word[i] != kUnload[i] && command_word[i] != '?') return false;
+  }
+  return true;
+}
+
 // Decides the command, writes its audit line and notification, and empties it when blocked.
-void AuditCommand(AShooterPlayerController* controller, FString& command) {
+// True when the command goes to the game and may unload this plugin there.
+bool AuditCommand(AShooterPlayerController* controller, FString& command) {
   const std::string eos_id = EosIdText(controller);
   const std::string command_word = CommandWord(command);
   const bool white_listed = IsWhiteListed(PluginConfig(), command_word);
@@ -96,7 +113,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
     LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", name, eos_id, shown,
                         position, label));
     PostToDiscord(notification, true);
-    return;
+    return MayUnloadPlugins(command_word);
   }
   const std::string notification =
       fmt::format("([{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", label, name, eos_id,
@@ -106,6 +123,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
                       name, eos_id, shown, position, label, admin_bit));
   command.Empty();
   PostToDiscord(notification, false);
+  return false;
 }
 
 // After an unexpected failure the command is blocked: the game gets nothing to run. The error
@@ -125,17 +143,31 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
   command.Empty();
 }
 
+// The game's function, with this library kept loaded until the call has come back here: when
+// the framework unloads the plugin inside the call, the reference taken here is given back only
+// after this function has returned.
+FString* CallKeepingLoaded(AShooterPlayerController* controller, FString* result,
+                           FString* command) {
+  host::ModulePin pin;
+  const std::uint64_t shutdowns = Shutdowns();
+  FString* returned = SavedConsoleCommand(controller, result, command, true);
+  if (Shutdowns() != shutdowns) pin.ReleaseLater();
+  return returned;
+}
+
 }  // namespace
 
 FString* CommandHandler(AShooterPlayerController* controller, FString* result, FString* command,
                         bool /*write_to_log*/) {
+  bool may_unload = false;
   try {
-    AuditCommand(controller, *command);
+    may_unload = AuditCommand(controller, *command);
   } catch (const std::exception& e) {
     BlockAfterFailure(controller, *command, e.what());
   } catch (...) {
     BlockAfterFailure(controller, *command, "unknown error");
   }
+  if (may_unload) return CallKeepingLoaded(controller, result, command);
   return SavedConsoleCommand(controller, result, command, true);
 }
 

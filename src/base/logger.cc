@@ -1,13 +1,10 @@
 // The plugin logger. The real framework bundles an early spdlog whose formatter belongs to the
 // logger and whose line end is fixed when it is compiled; current spdlog lets the line end be
 // given with the formatter. That difference is settled here and nowhere else.
-#include "plugin/logger.h"
-
-#include <spdlog/logger.h>
-#include <spdlog/pattern_formatter.h>
-#include <spdlog/spdlog.h>
+#include "base/logger.h"
 
 #include "host/host.h"
+#include "host/libraries.h"
 
 namespace quillmark {
 namespace {

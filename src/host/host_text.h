@@ -1,5 +1,6 @@
-// Conversions between the engine's texts and the plugin's narrow text: host text to narrow text,
-// printf-style formatting into a new FString, and giving an FString's buffer back.
+// Conversions between the engine's texts and the plugin's: host text to narrow text (for the
+// command word, which the allow-list matches as it always has) and to UTF-8 (for everything
+// shown), printf-style formatting into a new FString, and giving an FString's buffer back.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,11 @@ namespace quillmark {
 // text ends at its first zero unit. Does not change `text`. Texts of 128 units or more take a
 // working buffer from FMemory, given back before returning (also when an exception passes).
 std::string FStringToNarrow(const FString& text);
+
+// UTF-8 of `text`, up to its first zero unit: how every text the plugin shows (names, commands,
+// the server label) and the EOS id are kept, so that no letter of any language is lost. A lone
+// UTF-16 surrogate becomes U+FFFD. Does not change `text`; allocates nothing but its result.
+std::string FStringToUtf8(const FString& text);
 
 // A new FString holding `format` (zero-terminated, wide printf syntax) filled with the
 // arguments. Texts of 512 units or more are formatted again in a buffer from FMemory that

@@ -1,6 +1,6 @@
 // Reading config.json. The stream extraction of the JSON library does exactly what the file
 // format needs: it skips a byte order mark, refuses comments and stops after the first value.
-#include "plugin/config.h"
+#include "base/config.h"
 
 #include <fstream>
 #include <stdexcept>

@@ -1,9 +1,10 @@
 // Host text conversions. Both routines keep a fixed buffer on the stack for the common, short
 // texts, so that names, ids, commands and positions cost no allocation beyond their result.
-#include "audit/host_text.h"
+#include "host/host_text.h"
 
 #include <cstdarg>
 
+#include "host/unicode.h"
 #include "host/wide_format.h"
 
 namespace quillmark {
@@ -32,6 +33,13 @@ std::string FStringToNarrow(const FString& text) {
     }
   }
   return std::string(buffer, length);
+}
+
+std::string FStringToUtf8(const FString& text) {
+  const HostChar* units = *text;
+  std::size_t length = 0;
+  while (units[length] != 0) ++length;
+  return host::Utf16ToUtf8(units, length);
 }
 
 FString FormatFString(const HostChar* format, ...) {

@@ -1,7 +1,7 @@
 // Reading config.json: where it is looked for, what is accepted, and the exact errors the
 // plugin logs for a file it cannot use; and the messages of the lookups' type errors, which
 // reach the log through the handler's and notifier's error lines.
-#include "plugin/config.h"
+#include "base/config.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,9 @@
 // plugin's folder, and only read after that.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
+
+#include "host/libraries.h"
 
 namespace quillmark {
 

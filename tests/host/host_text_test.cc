@@ -1,6 +1,6 @@
 // Host text to narrow text and printf-style formatting into FString, including when they take a
 // working buffer from the engine allocator and that they always give it back.
-#include "audit/host_text.h"
+#include "host/host_text.h"
 
 #include <gtest/gtest.h>
 

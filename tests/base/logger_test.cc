@@ -1,6 +1,6 @@
 // The plugin logger as the server's log shows it: the line format with its CR LF, the flush
 // after every line, the host's sinks shared and not the library's registry.
-#include "plugin/logger.h"
+#include "base/logger.h"
 
 #include <gtest/gtest.h>
 #include <spdlog/spdlog.h>

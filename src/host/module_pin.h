@@ -1,0 +1,31 @@
+// Keeping the plugin's own library loaded while its code is on the stack. The framework can
+// unload the plugin in the middle of the plugin's own console-command detour (a player types
+// "plugins.unload quillmark"): the detour calls on into the framework's, which unloads the
+// library synchronously, and would then return into code that is gone.
+#pragma once
+
+namespace host {
+
+// One more reference to the library that holds the plugin's code, taken when made. Game
+// thread.
+class ModulePin {
+ public:
+  ModulePin();
+  ModulePin(const ModulePin&) = delete;
+  ModulePin& operator=(const ModulePin&) = delete;
+  // Gives the reference back at once, unless ReleaseLater was called.
+  ~ModulePin();
+
+  // For when the framework unloaded the plugin while the pin was held: the pin's reference is
+  // then the library's last, and giving it back here would unmap the code that called this.
+  // Instead the host's thread pool gives it back a few seconds from now, from the pool's own
+  // code, long after the caller has returned. If the plugin is loaded again in the meantime,
+  // the loader finds the library still loaded and only counts one more reference.
+  void ReleaseLater();
+
+ private:
+  void* module_ = nullptr;
+  bool later_ = false;
+};
+
+}  // namespace host
