@@ -6,10 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "audit/server_label.h"
-#include "base/config.h"
 #include "base/logger.h"
 #include "host/host_text.h"
 #include "plugin/command_handler.h"
+#include "plugin/configuration.h"
 #include "sim/sim_control.h"
 
 namespace {
@@ -55,7 +55,7 @@ nlohmann::json Config(bool webhook) {
 
 void RunCommand(benchmark::State& state, const HostChar* command, bool webhook) {
   const Started& plugin = Plugin();
-  quillmark::PluginConfig() = Config(webhook);
+  quillmark::UseConfiguration(Config(webhook));
   sim::SetRequestOptions({.refuse_handover = true});
   const HostText text(command);
   for (auto _ : state) {

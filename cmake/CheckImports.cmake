@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Checks a Windows DLL's import and export tables: it may import only system DLLs and the host,
-# never the MinGW runtime, and it exports exactly the framework's entry points.
+# never the MinGW runtime, and it exports exactly the framework's entry points and the count of
+# waiting notifications the stand-in server reads.
 #   cmake -DOBJDUMP=... -DDLL=... -P CheckImports.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -29,7 +30,8 @@ foreach(entry IN LISTS entries)
   list(APPEND exported ${name})
 endforeach()
 list(SORT exported)
-if(NOT exported STREQUAL "Plugin_Init;Plugin_Unload")
-  message(FATAL_ERROR "${DLL} exports \"${exported}\"; a plugin exports Plugin_Init and Plugin_Unload")
+if(NOT exported STREQUAL "Plugin_Init;Plugin_Unload;QuillmarkWaitingNotifications")
+  message(FATAL_ERROR "${DLL} exports \"${exported}\"; the plugin exports the framework's "
+                      "entry points and the count of waiting notifications")
 endif()
 message(STATUS "${DLL}: imports only system DLLs and the host, exports ${exported}")

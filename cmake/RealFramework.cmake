@@ -27,10 +27,14 @@ add_library(quillmark SHARED
   src/base/config.cc
   src/base/logger.cc
   src/audit/audit_text.cc
+  src/audit/decision.cc
   src/audit/permissions.cc
   src/audit/server_label.cc
+  src/notify/delivery.cc
   src/notify/discord.cc
+  src/notify/discord_body.cc
   src/plugin/command_handler.cc
+  src/plugin/configuration.cc
   src/plugin/plugin.cc)
 target_include_directories(quillmark PRIVATE ${CMAKE_SOURCE_DIR}/src)
 # The framework's headers (with its spdlog 0.16, fmt 4.1 and nlohmann/json 3.10.2) are written

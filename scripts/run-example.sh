@@ -13,10 +13,9 @@ bin=build/release/bin
 posts=$(mktemp)
 trap 'kill "$standin" 2>/dev/null || true; rm -f "$posts"' EXIT
 
-# The example configuration posts to http://127.0.0.1:8787, where the Discord stand-in listens.
-# The play sends six posts within a second: past Discord's 5 per 2 s for one webhook, so the
-# stand-in is given a laxer limit here to show every embed.
-"$bin/discord-standin" --port 8787 --lifetime 120 --rate-limit 30 >"$posts" 2>&1 &
+# The example configuration posts to http://127.0.0.1:8787, where the Discord stand-in listens
+# with Discord's own limits; the plugin paces and batches its posts to stay within them.
+"$bin/discord-standin" --port 8787 --lifetime 120 >"$posts" 2>&1 &
 standin=$!
 for _ in $(seq 50); do grep -q listening "$posts" && break; sleep 0.1; done
 grep -q listening "$posts" || { cat "$posts"; echo "the Discord stand-in did not start" >&2; exit 1; }

@@ -1,13 +1,18 @@
-// discord-standin: a stand-in for Discord's webhook endpoint on 127.0.0.1, for trying a
-// configuration without a network. It answers posts as Discord does and prints each embed.
+// discord-standin: a stand-in for Discord's webhook endpoint on 127.0.0.1, with Discord's own
+// limits, for trying a configuration without a network. It answers posts as Discord does and
+// prints each embed; when it stops it prints a summary: messages, embeds, 429s by scope,
+// refusals, and whether each webhook's embeds arrived in the order of their commands.
 //
-//   discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] [--fail 500|close|hang]
-//                   [--port-file FILE] [--control]
+//   discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] [--channel-limit N]
+//                   [--global-limit N] [--time-scale F] [--channel ID,ID,...]
+//                   [--fail 500|close|hang] [--fail-for SECONDS] [--port-file FILE] [--control]
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "support/webhook_receiver.h"
 
@@ -18,7 +23,8 @@ extern "C" void OnSignal(int) { stop_requested = 1; }
 
 int Usage() {
   std::cerr << "usage: discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] "
-               "[--fail 500|close|hang] [--port-file FILE] [--control]\n";
+               "[--channel-limit N] [--global-limit N] [--time-scale F] [--channel ID,ID,...] "
+               "[--fail 500|close|hang] [--fail-for SECONDS] [--port-file FILE] [--control]\n";
   return 2;
 }
 
@@ -30,7 +36,9 @@ int main(int argc, char** argv) {
   options.print = &std::cout;
   options.lifetime = std::chrono::seconds(600);
   WebhookReceiver::Fault fault = WebhookReceiver::Fault::kNone;
+  double fail_for = 0;
   std::string port_file;
+  int channel_count = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--control") {
@@ -48,12 +56,24 @@ int main(int argc, char** argv) {
         port_file = value;
       } else if (arg == "--rate-limit") {
         options.rate_limit = std::stoi(value);
-      } else if (arg == "--fail" && value == "500") {
-        fault = WebhookReceiver::Fault::kServerError;
-      } else if (arg == "--fail" && value == "close") {
-        fault = WebhookReceiver::Fault::kCloseConnection;
-      } else if (arg == "--fail" && value == "hang") {
-        fault = WebhookReceiver::Fault::kNeverAnswer;
+      } else if (arg == "--channel-limit") {
+        options.channel_limit = std::stoi(value);
+      } else if (arg == "--global-limit") {
+        options.global_limit = std::stoi(value);
+      } else if (arg == "--time-scale") {
+        options.time_scale = std::stod(value);
+        if (options.time_scale <= 0) return Usage();
+      } else if (arg == "--channel") {
+        // These webhook ids share one channel.
+        const std::string channel = "channel-" + std::to_string(++channel_count);
+        std::istringstream ids(value);
+        for (std::string id; std::getline(ids, id, ',');) options.channels[id] = channel;
+      } else if (arg == "--fail") {
+        const auto mode = quillmark::testing::ParseFault(value);
+        if (!mode) return Usage();
+        fault = *mode;
+      } else if (arg == "--fail-for") {
+        fail_for = std::stod(value);
       } else {
         return Usage();
       }
@@ -63,7 +83,7 @@ int main(int argc, char** argv) {
   }
   try {
     WebhookReceiver receiver(options);
-    receiver.SetFault(fault);
+    receiver.SetFault(fault, std::chrono::milliseconds(static_cast<long long>(fail_for * 1000)));
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::cout << "discord-standin: listening on http://127.0.0.1:" << receiver.Port()
@@ -76,6 +96,7 @@ int main(int argc, char** argv) {
     receiver.Wait();
     stop_requested = 1;
     watcher.join();
+    std::cout << receiver.GetSummary().Text() << std::flush;
   } catch (const std::exception& e) {
     std::cerr << "discord-standin: " << e.what() << "\n";
     return 1;

@@ -7,7 +7,8 @@
 // posts, then unloads the plugin in the framework's order.
 //
 //   quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] [--log FILE]
-//                 [server options...]
+//                 [--stats] [--callbacks-on-worker] [server options...]
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -31,9 +32,11 @@ constexpr auto kSettleTime = std::chrono::seconds(10);
 
 constexpr char kUsage[] =
     "usage: quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] "
-    "[--log FILE] [server options...]\n";
+    "[--log FILE] [--stats] [--callbacks-on-worker] [server options...]\n";
 
 struct Options {
+  bool stats = false;
+  bool callbacks_on_worker = false;
   std::string server_dir = ".";
   std::string map = "TheIsland_WP";
   std::string plugin;
@@ -51,6 +54,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
                                                       {"--log", &options.log}};
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--stats" || arg == "--callbacks-on-worker") {
+      (arg == "--stats" ? options.stats : options.callbacks_on_worker) = true;
+      continue;
+    }
     const auto it = valued.find(arg);
     if (it != valued.end()) {
       if (i + 1 >= argc) return false;
@@ -119,27 +126,37 @@ class Server {
     for (;;) {
       const auto status = source.Next(line, std::chrono::milliseconds(16));
       if (status == LineSource::Status::kEnd) break;
-      if (status == LineSource::Status::kLine) {
-        ++number;
-        auto parsed = sim::server::ParseDirective(line);
-        if (auto* error = std::get_if<std::string>(&parsed)) {
-          Complain(number, *error);
-        } else {
-          std::visit([&](const auto& directive) { Do(number, directive); },
-                     std::get<sim::server::Directive>(parsed));
-        }
-      }
+      if (status == LineSource::Status::kLine) Play(++number, line);
       Frame();
     }
   }
 
-  // Waits, running frames, until every webhook post handed over so far has completed; says how
-  // many were left when it gives up.
+  // After the play: how many console commands were handled, and the longest any took.
+  void PrintStats() const {
+    std::printf("[stats] commands=%lld longest_us=%lld\n", commands_,
+                static_cast<long long>(longest_.count()));
+  }
+
+  // Notifications the plugin has not yet delivered, refused or counted as omitted; 0 when no
+  // plugin that tells is loaded.
+  static std::uint64_t Waiting() {
+    using WaitingFn = std::uint64_t (*)();
+    const auto waiting = reinterpret_cast<WaitingFn>(
+        sim::FindPluginExport(kPluginName, "QuillmarkWaitingNotifications"));
+    return waiting != nullptr ? waiting() : 0;
+  }
+
+  // Waits, running frames, until every notification handed over so far is delivered, refused or
+  // counted as omitted, and every request has completed; says how many were left when it gives
+  // up.
   static bool Settle(int number) {
-    if (sim::RunFramesUntil([] { return sim::PendingRequests() == 0; }, kSettleTime)) return true;
-    const std::string left = std::to_string(sim::PendingRequests()) +
-                             " webhook posts still pending after " +
-                             std::to_string(kSettleTime.count()) + " s";
+    if (sim::RunFramesUntil([] { return Waiting() == 0 && sim::PendingRequests() == 0; },
+                            kSettleTime)) {
+      return true;
+    }
+    const std::string left =
+        std::to_string(Waiting()) + " notifications and " + std::to_string(sim::PendingRequests()) +
+        " webhook posts still waiting after " + std::to_string(kSettleTime.count()) + " s";
     if (number > 0) {
       Complain(number, left);
     } else {
@@ -150,6 +167,16 @@ class Server {
   }
 
  private:
+  void Play(int number, const std::string& line) {
+    auto parsed = sim::server::ParseDirective(line);
+    if (auto* error = std::get_if<std::string>(&parsed)) {
+      Complain(number, *error);
+      return;
+    }
+    std::visit([&](const auto& directive) { Do(number, directive); },
+               std::get<sim::server::Directive>(parsed));
+  }
+
   static void Complain(int number, const std::string& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "quillmark-sim: line %d: %s\n", number, message.c_str());
@@ -203,7 +230,12 @@ class Server {
   void Do(int number, const sim::server::Command& command) {
     AShooterPlayerController* controller = Find(number, command.player);
     if (controller == nullptr) return;
-    sim::RunConsoleCommand(controller, AsaApi::Tools::Utf8Decode(command.command));
+    const HostText text = AsaApi::Tools::Utf8Decode(command.command);
+    const auto start = Clock::now();
+    sim::RunConsoleCommand(controller, text);
+    longest_ = std::max(
+        longest_, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
+    ++commands_;
     for (const sim::ReceivedCommand& received : sim::TakeReceivedCommands()) {
       std::printf("[game] %s ConsoleCommand: \"%s\"\n", command.player.c_str(),
                   sim::Utf8(received.command).c_str());
@@ -240,6 +272,17 @@ class Server {
     std::fflush(stdout);
   }
 
+  void Do(int number, const sim::server::Repeat& repeat) {
+    for (long long round = 1; round <= repeat.count; ++round) {
+      std::string line = repeat.directive;
+      for (auto at = line.find("{n}"); at != std::string::npos; at = line.find("{n}", at)) {
+        line.replace(at, 3, std::to_string(round));
+      }
+      Play(number, line);
+      Frame();
+    }
+  }
+
   void Do(int, const sim::server::Sleep& sleep) {
     sim::RunFrames(std::chrono::milliseconds(static_cast<long long>(sleep.seconds * 1000)));
     ShowServerMessages();
@@ -247,6 +290,8 @@ class Server {
 
   std::map<std::string, AShooterPlayerController*> players_;
   Clock::time_point last_frame_ = Clock::now();
+  long long commands_ = 0;
+  std::chrono::microseconds longest_{0};
 };
 
 int Serve(int argc, char** argv) {
@@ -265,6 +310,9 @@ int Serve(int argc, char** argv) {
     }
   }
   sim::SetServerDir(options.server_dir);
+  // The framework calls request callbacks on the game thread during a frame; a host may call
+  // them on its own threads instead, which the plugin must take as well.
+  sim::SetRequestOptions({.deliver_on_worker = options.callbacks_on_worker});
   sim::UseConsoleLogSink();
   if (!options.log.empty()) sim::AddLogFile(options.log);
 
@@ -288,6 +336,7 @@ int Serve(int argc, char** argv) {
     server.Run(source);
   }
   (void)Server::Settle(0);
+  if (options.stats) server.PrintStats();
   // The framework's shutdown of a plugin: its pending callbacks dropped, its hooks taken off.
   if (sim::IsPluginLoaded(kPluginName)) (void)sim::UnloadPlugin(kPluginName);
   sim::CancelRequests();

@@ -85,6 +85,22 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
   while (end < line.size() && !IsBlank(line[end])) ++end;
   const std::string_view verb = line.substr(start, end - start);
 
+  if (verb == "repeat") {
+    // repeat <count> <directive>: the directive is everything after the count.
+    std::size_t count_start = end;
+    while (count_start < line.size() && IsBlank(line[count_start])) ++count_start;
+    std::size_t count_end = count_start;
+    while (count_end < line.size() && !IsBlank(line[count_end])) ++count_end;
+    Repeat repeat;
+    const auto [at, error] =
+        std::from_chars(line.data() + count_start, line.data() + count_end, repeat.count);
+    if (error != std::errc() || at != line.data() + count_end || repeat.count < 0 ||
+        count_end + 1 >= line.size()) {
+      return std::string("repeat wants <count> <directive>");
+    }
+    repeat.directive = std::string(line.substr(count_end + 1));
+    return Directive{repeat};
+  }
   if (verb == "rcon") {
     // rcon <command>: everything after the one space after the verb.
     return Directive{Rcon{end < line.size() ? std::string(line.substr(end + 1)) : std::string()}};

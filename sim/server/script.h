@@ -40,9 +40,14 @@ struct Rcon {
 struct Sleep {
   double seconds = 0;
 };
+// Plays `directive` `count` times, each time with "{n}" replaced by the round, 1 to count.
+struct Repeat {
+  long long count = 0;
+  std::string directive;
+};
 struct Nothing {};  // a blank line or a comment
 
-using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, Sleep>;
+using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, Sleep, Repeat>;
 
 // The directive on `line` (without its line end), or an error message saying what is wrong.
 std::variant<Directive, std::string> ParseDirective(std::string_view line);

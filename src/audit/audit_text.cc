@@ -1,10 +1,43 @@
 // Audit text rules.
 #include "audit/audit_text.h"
 
+#include "audit/console_line.h"
+
 namespace quillmark {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+constexpr char kHex[] = "0123456789ABCDEF";
+constexpr char kEllipsis[] = "\xE2\x80\xA6";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Characters that break a line, or change how a line reads without being seen.
+bool IsInvisibleFormatting(char32_t c) {
+  return (c >= 0x80 && c <= 0x9F) || (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+// The code point of the UTF-8 sequence at `text[i]` and its length; a malformed byte stands
+// for itself.
+char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t& length) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (length == 1 || i + length > text.size()) {
+    length = 1;
+    return lead;
+  }
+  char32_t c = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    if (!IsContinuation(text[i + k])) {
+      length = 1;
+      return lead;
+    }
+    c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  }
+  return c;
+}
 
 }  // namespace
 
@@ -16,34 +49,72 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-std::string EscapeControl(std::string_view text) {
-  constexpr char kHex[] = "0123456789ABCDEF";
+std::string EscapeForDisplay(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
     if (byte < 0x20 || byte == 0x7F) {
       out += "\\x";
       out += kHex[byte >> 4];
       out += kHex[byte & 0xF];
-    } else {
-      out += c;
+      ++i;
+      continue;
     }
+    std::size_t length = 1;
+    const char32_t c = byte < 0x80 ? byte : DecodeAt(text, i, length);
+    if (IsInvisibleFormatting(c)) {
+      out += "\\u{";
+      for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0xF];
+      out += '}';
+    } else {
+      out.append(text, i, length);
+    }
+    i += length;
   }
   return out;
 }
 
 std::string HideSecrets(std::string_view command) {
-  // The game's console splits at any blank, tabs included, so the password hides behind any.
-  std::size_t start = 0;
-  while (start < command.size() && IsBlank(command[start])) ++start;
-  std::size_t end = start;
-  while (end < command.size() && !IsBlank(command[end])) ++end;
-  if (Lower(command.substr(start, end - start)) != "enablecheats") return std::string(command);
-  for (std::size_t i = end; i < command.size(); ++i) {
-    if (!IsBlank(command[i])) return std::string(command.substr(0, end)) + " ***";
+  std::string out;
+  std::size_t copied = 0;
+  ForEachConsolePart(command, [&](const ConsolePart& part) {
+    std::size_t start = part.begin;
+    while (start < part.part_end && IsBlank(command[start])) ++start;
+    std::size_t end = start;
+    while (end < part.part_end && !IsBlank(command[end])) ++end;
+    if (Lower(command.substr(start, end - start)) != "enablecheats") return;
+    for (std::size_t i = end; i < part.part_end; ++i) {
+      if (!IsBlank(command[i])) {
+        out.append(command, copied, end - copied);
+        out += " ***";
+        copied = part.part_end;
+        return;
+      }
+    }
+  });
+  out.append(command, copied);
+  return out;
+}
+
+std::size_t CountCharacters(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) count += IsContinuation(c) ? 0 : 1;
+  return count;
+}
+
+std::string CutCharacters(std::string_view text, std::size_t limit) {
+  if (CountCharacters(text) <= limit || limit == 0) {
+    return limit == 0 ? std::string() : std::string(text);
   }
-  return std::string(command);
+  // Keep limit - 1 characters, then the ellipsis.
+  std::size_t kept = 0;
+  std::size_t end = 0;
+  while (end < text.size()) {
+    if (!IsContinuation(text[end]) && kept++ == limit - 1) break;
+    ++end;
+  }
+  return std::string(text.substr(0, end)) + kEllipsis;
 }
 
 }  // namespace quillmark

@@ -1,7 +1,8 @@
-// Small text rules of the audit: letter case of command words, and how player-supplied texts
-// are made safe to write into the audit trail.
+// Small text rules of the audit: letter case of command words, how texts are made safe to write
+// into the audit trail, the admin password hidden, and texts cut to a number of characters.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,12 +11,22 @@ namespace quillmark {
 // ASCII letters A-Z become a-z; every other byte is kept.
 std::string Lower(std::string_view text);
 
-// Control characters (below 0x20, and 0x7F) written as visible escapes such as \x0A, so that a
-// player's text can never start a line of its own in the log.
-std::string EscapeControl(std::string_view text);
+// `text` (UTF-8) as it may be shown in one line: control characters (below 0x20, and 0x7F)
+// become escapes such as \x0A, and the characters that break a line or make a line read
+// differently from what it holds (C1 controls, U+200B-U+200F, U+2028-U+202E, U+2066-U+2069,
+// U+FEFF) become escapes such as \u{202E}. Everything else is kept as it is.
+std::string EscapeForDisplay(std::string_view text);
 
-// The command as it may be shown: the arguments of "EnableCheats" (any letter case), the server's
-// admin password, become "***". Other commands are returned unchanged.
+// The command (UTF-8) as it may be shown: in every part the console runs (see console_line.h),
+// the arguments of "EnableCheats" (any letter case), the server's admin password, become "***".
+// Other text is returned unchanged.
 std::string HideSecrets(std::string_view command);
+
+// `text` (UTF-8) cut to at most `limit` characters (code points); a cut text ends in "…", which
+// takes the place of its last kept character.
+std::string CutCharacters(std::string_view text, std::size_t limit);
+
+// The number of characters (code points) of UTF-8 `text`.
+std::size_t CountCharacters(std::string_view text);
 
 }  // namespace quillmark

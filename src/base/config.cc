@@ -1,29 +1,131 @@
-// Reading config.json. The stream extraction of the JSON library does exactly what the file
-// format needs: it skips a byte order mark, refuses comments and stops after the first value.
+// Reading config.json. The file is read whole (up to its limit), its nesting measured by a scan
+// of its brackets, and then parsed by the JSON library's stream extraction, which does exactly
+// what the file format needs: it skips a byte order mark, refuses comments and stops after the
+// first value.
 #include "base/config.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <stdexcept>
+#include <iterator>
+#include <sstream>
 
 #include "host/host.h"
 
 namespace quillmark {
+namespace {
 
-nlohmann::json& PluginConfig() {
-  static nlohmann::json config;
-  return config;
+std::string Quoted(const std::string& message) {
+  if (message.size() <= kMaxQuotedMessage) return message;
+  std::size_t end = kMaxQuotedMessage;
+  while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80) --end;
+  return message.substr(0, end) + "\xE2\x80\xA6";
 }
+
+// Line and column (from 1) of byte `offset`.
+std::pair<std::size_t, std::size_t> Where(const std::string& text, std::size_t offset) {
+  std::size_t line = 1;
+  std::size_t column = 1;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return {line, column};
+}
+
+// Refuses a first value that nests deeper than the limit. Brackets inside strings do not count;
+// a first value that is no array or object nests nothing, and what follows it is not read.
+void CheckNesting(const std::string& text) {
+  std::size_t i = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  while (i < text.size() &&
+         (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) {
+    ++i;
+  }
+  if (i == text.size() || (text[i] != '[' && text[i] != '{')) return;
+  int depth = 0;
+  bool in_string = false;
+  std::size_t string_start = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+      string_start = i;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxConfigDepth) {
+        const auto [line, column] = Where(text, i);
+        throw ConfigError("config.json nests deeper than " + std::to_string(kMaxConfigDepth) +
+                              " levels (at line " + std::to_string(line) + ", column " +
+                              std::to_string(column) + "); it is not read",
+                          line, column);
+      }
+    } else if (c == ']' || c == '}') {
+      if (--depth == 0) return;
+    }
+  }
+  // Left to the library, a text that never ends would be quoted whole in its message.
+  if (in_string) {
+    const auto [line, column] = Where(text, string_start);
+    throw ConfigError("config.json has a text that is never closed (it opens at line " +
+                          std::to_string(line) + ", column " + std::to_string(column) +
+                          "); it is not read",
+                      line, column);
+  }
+}
+
+}  // namespace
 
 std::string ConfigPath() {
   return AsaApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/quillmark/config.json";
 }
 
-void LoadConfig() {
-  std::ifstream file(ConfigPath());
-  if (!file.is_open()) throw std::runtime_error("Can't open config.json");
+nlohmann::json ReadConfigFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file.is_open()) throw ConfigError("Can't open config.json");
+  std::error_code ignored;
+  const auto size = std::filesystem::file_size(path, ignored);
+  if (size != static_cast<std::uintmax_t>(-1) && size > kMaxConfigBytes) {
+    throw ConfigError("config.json is larger than " + std::to_string(kMaxConfigBytes >> 20) +
+                      " MiB; it is not read");
+  }
+  std::string text;
+  if (size != static_cast<std::uintmax_t>(-1)) text.reserve(static_cast<std::size_t>(size));
+  char chunk[1 << 16];
+  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+    text.append(chunk, static_cast<std::size_t>(file.gcount()));
+    if (text.size() > kMaxConfigBytes) break;
+  }
+  if (text.size() > kMaxConfigBytes) {
+    throw ConfigError("config.json is larger than " + std::to_string(kMaxConfigBytes >> 20) +
+                      " MiB; it is not read");
+  }
+  CheckNesting(text);
+  std::istringstream stream(std::move(text));
   nlohmann::json document;
-  file >> document;
-  PluginConfig() = std::move(document);
+  try {
+    stream >> document;
+  } catch (const nlohmann::json::exception& e) {  // a parse error, or a number out of range
+    // The library's message says where: "... parse error at line L, column C: ...".
+    std::size_t line = 0;
+    std::size_t column = 0;
+    const std::string message = e.what();
+    const auto at = message.find("at line ");
+    if (at == std::string::npos ||
+        std::sscanf(message.c_str() + at, "at line %zu, column %zu", &line, &column) != 2) {
+      line = column = 0;
+    }
+    throw ConfigError(Quoted(message), line, column);
+  }
+  return document;
 }
 
 }  // namespace quillmark

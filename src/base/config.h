@@ -1,25 +1,47 @@
-// The plugin's configuration: one JSON document read once at start-up from config.json in the
-// plugin's folder, and only read after that.
+// Reading config.json, the plugin's one configuration file. The same reading serves start-up, a
+// reload and the configuration checker, so that what one accepts the others accept.
 #pragma once
 
+#include <cstddef>
+#include <stdexcept>
 #include <string>
 
 #include "host/libraries.h"
 
 namespace quillmark {
 
-// The process-wide configuration document: null until LoadConfig has run. Read (and in no case
-// written) on the game thread only once the command handler is installed.
-nlohmann::json& PluginConfig();
+// Limits past which a file is refused before it is parsed: no configuration comes near them,
+// and a hostile one would otherwise cost seconds and gigabytes.
+inline constexpr std::size_t kMaxConfigBytes = std::size_t{16} << 20;
+inline constexpr int kMaxConfigDepth = 64;
+// The most characters of the JSON library's message quoted in an error (its own message quotes
+// the text it read last, which can be the whole file).
+inline constexpr std::size_t kMaxQuotedMessage = 300;
+
+// Why a configuration file was refused: the message is what the plugin logs; a parse error also
+// tells where, from 1 (0 when not known).
+class ConfigError : public std::runtime_error {
+ public:
+  explicit ConfigError(const std::string& message, std::size_t line = 0, std::size_t column = 0)
+      : std::runtime_error(message), line_(line), column_(column) {}
+  [[nodiscard]] std::size_t Line() const { return line_; }
+  [[nodiscard]] std::size_t Column() const { return column_; }
+
+ private:
+  std::size_t line_;
+  std::size_t column_;
+};
 
 // Where config.json lies: the server's folder followed by
-// "/ArkApi/Plugins/quillmark/config.json".
+// "/ArkApi/Plugins/quillmark/config.json". Any thread.
 std::string ConfigPath();
 
-// Reads config.json into PluginConfig. Throws std::runtime_error "Can't open config.json" when
-// the file cannot be opened, and the JSON library's parse error when it is not JSON (a leading
-// UTF-8 byte order mark is skipped, comments are refused, text after the first value is
-// ignored). On failure PluginConfig is left as it was. Loading thread, once.
-void LoadConfig();
+// The document in the file at `path`. Throws ConfigError with "Can't open config.json" when the
+// file cannot be opened, with one sentence when it is larger than kMaxConfigBytes or nests
+// deeper than kMaxConfigDepth, and with the JSON library's parse-error message (cut to
+// kMaxQuotedMessage characters) when it is not JSON. A leading UTF-8 byte order mark is
+// skipped, comments are refused, text after the first complete value is ignored, and a repeated
+// key keeps its last value. Any thread.
+nlohmann::json ReadConfigFile(const std::string& path);
 
 }  // namespace quillmark

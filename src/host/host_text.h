@@ -16,6 +16,9 @@ namespace quillmark {
 // working buffer from FMemory, given back before returning (also when an exception passes).
 std::string FStringToNarrow(const FString& text);
 
+// Narrow text of `length` units, by the same rule as FStringToNarrow (a zero unit included).
+std::string NarrowUnits(const HostChar* units, std::size_t length);
+
 // UTF-8 of `text`, up to its first zero unit: how every text the plugin shows (names, commands,
 // the server label) and the EOS id are kept, so that no letter of any language is lost. A lone
 // UTF-16 surrogate becomes U+FFFD. Does not change `text`; allocates nothing but its result.

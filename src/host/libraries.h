@@ -10,6 +10,7 @@
 
 #include <json.hpp>
 #else
+#include <spdlog/details/os.h>
 #include <spdlog/fmt/fmt.h>
 #include <spdlog/logger.h>
 #include <spdlog/pattern_formatter.h>

@@ -1,11 +1,13 @@
-// Building and handing over the webhook post. Every text that goes into the body is escaped for
-// JSON, so that a player's command can neither break the body nor add fields to it.
+// The notifier: its settings read from the configuration, and notifications handed to the
+// delivery queues, which the host's frames drive and the host's request service carries.
 #include "notify/discord.h"
 
 #include <exception>
+#include <memory>
+#include <type_traits>
 #include <unordered_map>
 
-#include "base/config.h"
+#include "audit/audit_text.h"
 #include "base/logger.h"
 #include "host/host.h"
 #include "host/host_text.h"
@@ -14,146 +16,181 @@
 namespace quillmark {
 namespace {
 
-// Nine lines: the literal braces doubled for the formatter, the indentation in TABs.
-constexpr char kBodyTemplate[] =
-    "{{\n"
-    "\t\t\t\"embeds\": [{{\n"
-    "\t\t\t\t\"title\": \"{}\",\n"
-    "\t\t\t\t\"description\": \"{}\",\n"
-    "\t\t\t\t\"color\": {}\n"
-    "\t\t\t}}],\n"
-    "\t\t\t\"username\": \"{}\",\n"
-    "\t\t\t\"avatar_url\": null\n"
-    "\t\t}}";
+// A whole number from `low` to `high` at `key` of the "discord" object, or its default.
+void ReadSetting(const nlohmann::json& discord, const char* key, long long low, long long high,
+                 auto& setting, std::vector<std::string>& problems) {
+  const auto value = discord.find(key);
+  if (value == discord.end()) return;
+  if (value->is_number_integer() && value->get<long long>() >= low &&
+      value->get<long long>() <= high) {
+    setting = static_cast<std::remove_reference_t<decltype(setting)>>(value->get<long long>());
+    return;
+  }
+  problems.push_back(
+      fmt::format("config.json: \"discord\".\"{}\" must be a whole number from {} "
+                  "to {}, but is {}: {} applies",
+                  key, low, high, CutCharacters(value->dump(), 100), setting));
+}
 
-constexpr char kAllowedTitle[] = ":white_check_mark: Allowed Command";
-constexpr char kBlockedTitle[] = ":x: Blocked Command";
-constexpr int kGreen = 65280;
-constexpr int kRed = 16711680;
-constexpr char kEllipsis[] = "\xE2\x80\xA6";
+void ReadDeliveryOptions(const nlohmann::json& discord, DeliveryOptions& options,
+                         std::vector<std::string>& problems) {
+  if (!discord.is_object()) {
+    problems.push_back(
+        fmt::format("config.json: \"discord\" must be an object, but is {}: its defaults apply",
+                    discord.type_name()));
+    return;
+  }
+  ReadSetting(discord, "posts-per-minute", 1, 6000, options.posts_per_minute, problems);
+  ReadSetting(discord, "queue-limit", 1, 1000000, options.queue_limit, problems);
+}
 
-std::string JsonEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
+// The configured name as Discord will show it, through the host's text types (a byte sequence
+// that is not UTF-8 becomes U+FFFD); empty when Discord would refuse it, with the reason added
+// to `problems`.
+std::string CheckedPoster(const std::string& sender, std::vector<std::string>& problems) {
+  const FString host_text(AsaApi::Tools::Utf8Decode(sender).c_str());
+  const std::string name = FStringToUtf8(host_text);
+  const std::string lower = Lower(name);
+  std::string reason;
+  if (name.empty()) {
+    reason = "is empty, which Discord refuses";
+  } else if (const std::size_t length = CountCharacters(name); length > kMaxUsername) {
+    reason =
+        fmt::format("has {} characters, more than the {} Discord accepts", length, kMaxUsername);
+  } else {
+    for (const char* word : {"discord", "clyde"}) {
+      if (lower.find(word) != std::string::npos) {
+        reason = fmt::format("holds \"{}\", which Discord refuses in a poster's name", word);
         break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          out += fmt::format("\\u{:04x}", static_cast<unsigned>(c));
-        } else {
-          out += c;
-        }
+      }
     }
   }
-  return out;
-}
-
-// The byte offset after the first `count` UTF-8 characters of `text`, or npos when it has no
-// more than `count` characters.
-std::size_t AfterCharacters(std::string_view text, std::size_t count) {
-  std::size_t seen = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // continuation byte
-    if (seen++ == count) return i;
-  }
-  return std::string_view::npos;
-}
-
-// `text` cut to at most `limit` characters; with `mark`, a cut text ends in an ellipsis, which
-// takes the place of its last kept character.
-std::string Cut(std::string_view text, std::size_t limit, bool mark) {
-  std::size_t end = AfterCharacters(text, limit);
-  if (end == std::string_view::npos) return std::string(text);
-  if (!mark) return std::string(text.substr(0, end));
-  do {
-    --end;  // back to where the last kept character begins
-  } while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
-  return std::string(text.substr(0, end)) + kEllipsis;
-}
-
-void OnPostDone(bool success, const std::string& result) {
-  if (success) return;
-  try {
-    // The framework gives no text for a post that got no answer; it logs the reason itself.
-    LogError(fmt::format("Error sending command to Discord. Error: {}",
-                         result.empty() ? "no response (connection failed or timed out)" : result));
-  } catch (...) {  // NOLINT(bugprone-empty-catch): nowhere left to report to on this thread
-  }
-}
-
-// The configured poster name as Discord will show it: non-ASCII letters become '?', as the
-// name goes through the host's text types.
-std::string PosterName(const nlohmann::json& config) {
-  std::string sender = "No message";
-  const auto messages = config.find("messages");
-  if (messages != config.end() && !messages->is_null()) {
-    if (!messages->is_object()) {
-      throw std::invalid_argument(std::string("\"messages\" must be an object, but is ") +
-                                  messages->type_name());
-    }
-    sender = messages->value("sender", sender);
-  }
-  const FString name(AsaApi::Tools::Utf8Decode(sender).c_str());
-  return FStringToNarrow(name);
+  if (reason.empty()) return name;
+  problems.push_back(fmt::format("config.json: \"messages\".\"sender\" {}: posts go out as \"{}\"",
+                                 reason, kDefaultPoster));
+  return {};
 }
 
 }  // namespace
 
-std::string DiscordBody(std::string_view title, std::string_view description, int color,
-                        std::string_view username) {
-  return fmt::format(kBodyTemplate, JsonEscape(title),
-                     JsonEscape(Cut(description, kMaxDescription, true)), color,
-                     JsonEscape(Cut(username, kMaxUsername, false)));
+NotifySettings ReadNotifySettings(const nlohmann::json& config,
+                                  std::vector<std::string>& problems) {
+  NotifySettings settings;
+  const auto off = [&problems](const std::string& why) {
+    problems.push_back("config.json: " + why + ": Discord notifications are off");
+  };
+  if (!config.is_object()) {
+    if (!config.is_null())
+      off(fmt::format("the top level must be an object, but is {}", config.type_name()));
+    return settings;
+  }
+  const auto webhook = config.find("discordwh");
+  if (webhook == config.end()) return settings;
+  if (!webhook->is_string()) {
+    off(fmt::format("\"discordwh\" must be text, but is {}", webhook->type_name()));
+    return settings;
+  }
+  settings.webhook = webhook->get<std::string>();
+  if (settings.webhook.empty()) return settings;
+  if (const auto discord = config.find("discord"); discord != config.end()) {
+    ReadDeliveryOptions(*discord, settings.delivery, problems);
+  }
+  const auto messages = config.find("messages");
+  if (messages == config.end() || messages->is_null()) return settings;
+  const auto keep_default = [&problems](const std::string& why) {
+    problems.push_back(fmt::format("config.json: {}: posts go out as \"{}\"", why, kDefaultPoster));
+  };
+  if (!messages->is_object()) {
+    keep_default(fmt::format("\"messages\" must be an object, but is {}", messages->type_name()));
+    return settings;
+  }
+  const auto sender = messages->find("sender");
+  if (sender == messages->end()) return settings;
+  if (!sender->is_string()) {
+    keep_default(
+        fmt::format("\"messages\".\"sender\" must be text, but is {}", sender->type_name()));
+    return settings;
+  }
+  if (std::string name = CheckedPoster(sender->get<std::string>(), problems); !name.empty()) {
+    settings.poster = std::move(name);
+  }
+  return settings;
 }
 
-void PostToDiscord(const std::string& message, bool allowed) {
-  try {
-    const nlohmann::json& config = PluginConfig();
-    std::string url;
-    std::string poster;
-    try {
-      url = config.value("discordwh", "");
-      if (url.empty()) return;
-      poster = PosterName(config);
-    } catch (const std::exception& e) {
-      LogError(fmt::format(
-          "Discord notification not sent: config.json is not usable for notifications: {}",
-          e.what()));
-      return;
-    }
-    const std::string body = DiscordBody(allowed ? kAllowedTitle : kBlockedTitle, message,
-                                         allowed ? kGreen : kRed, poster);
-    const bool handed_over = API::Requests::Get().CreatePostRequest(
+namespace {
+
+// Posts through the host's request service, with short time-outs so that an endpoint that never
+// answers holds the queue for seconds, not minutes.
+class HostTransport final : public PostTransport {
+ public:
+  bool Post(const std::string& url, const std::string& body,
+            std::function<void(PostResult)> done) override {
+    constexpr long kTimeoutSeconds = 10;
+    return API::Requests::Get().CreatePostRequest(
         url,
-        [](bool success, const std::string& result,
-           const std::unordered_map<std::string, std::string>& /*headers*/) {
-          OnPostDone(success, result);
+        [done = std::move(done)](bool success, std::string text,
+                                 std::unordered_map<std::string, std::string> headers) {
+          done({success, std::move(text), std::move(headers)});
         },
-        body, "application/json", {});
-    if (!handed_over) {
-      LogError("Error sending command to Discord. Error: the request could not be handed over");
+        body, "application/json", {}, kTimeoutSeconds, kTimeoutSeconds, kTimeoutSeconds);
+  }
+};
+
+constexpr HostChar kTickId[] = HOST_TEXT("quillmark.delivery");
+
+HostTransport& Transport() {
+  static HostTransport transport;
+  return transport;
+}
+
+std::unique_ptr<Delivery>& TheDelivery() {
+  static std::unique_ptr<Delivery> delivery;
+  return delivery;
+}
+
+}  // namespace
+
+void StartNotifier(const DeliveryOptions& options) {
+  TheDelivery() = std::make_unique<Delivery>(
+      options, Transport(), [] { return DeliveryClock::now(); },
+      [](const std::string& line) { LogError(line); });
+  AsaApi::GetCommands().AddOnTickCallback(FString(kTickId), [](float) {
+    try {
+      if (TheDelivery()) TheDelivery()->Tick();
+    } catch (const std::exception& e) {
+      LogError(fmt::format("Discord delivery failed: {}", e.what()));
     }
+  });
+}
+
+void ReconfigureNotifier(const DeliveryOptions& options) {
+  if (TheDelivery()) TheDelivery()->Reconfigure(options);
+}
+
+void StopNotifier() {
+  if (!TheDelivery()) return;
+  AsaApi::GetCommands().RemoveOnTickCallback(FString(kTickId));
+  // Under the framework results come only on a later frame, so the wait is mostly for hosts
+  // that call back on their own threads; what is still in flight may yet arrive at Discord.
+  const Delivery::Left left = TheDelivery()->Stop(std::chrono::seconds(1));
+  TheDelivery().reset();
+  if (left.not_posted + left.unknown + left.omitted > 0) {
+    LogError(
+        fmt::format("Discord delivery stopped with the plugin: {} notifications not posted, "
+                    "{} being posted with no answer yet, {} omitted while the queue was "
+                    "full; the server log has their commands",
+                    left.not_posted, left.unknown, left.omitted));
+  }
+}
+
+void PostToDiscord(const NotifySettings& settings, const std::string& message, bool allowed,
+                   const std::string& player) {
+  if (settings.webhook.empty() || !TheDelivery()) return;
+  try {
+    TheDelivery()->Enqueue(
+        settings.webhook, settings.poster,
+        {MakeEmbed(allowed ? kAllowedTitle : kBlockedTitle, message, allowed ? kGreen : kRed),
+         player, std::chrono::system_clock::now()});
   } catch (const std::exception& e) {
     try {
       LogError(fmt::format("Error sending command to Discord. Error: {}", e.what()));
@@ -161,5 +198,7 @@ void PostToDiscord(const std::string& message, bool allowed) {
     }
   }
 }
+
+std::size_t WaitingNotifications() { return TheDelivery() ? TheDelivery()->Owed() : 0; }
 
 }  // namespace quillmark

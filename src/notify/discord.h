@@ -1,27 +1,54 @@
 // The Discord webhook notifier: one embed per console command, green for a command let through
-// and red for a blocked one, posted to the webhook that config.json names.
+// and red for a blocked one, delivered to the webhook that config.json names, in order and
+// without loss (see delivery.h).
 #pragma once
 
+#include <cstddef>
 #include <string>
-#include <string_view>
+#include <vector>
+
+#include "host/libraries.h"
+#include "notify/delivery.h"
 
 namespace quillmark {
 
-// Posts `message` as the description of an embed titled by `allowed` to the webhook in
-// "discordwh", under the name in "messages"."sender" (default "No message"). Does nothing when
-// no webhook is configured. Returns once the post is handed to the host's request service,
-// without waiting for it; a failed post is logged later, from whatever thread the service
-// calls back on. A configuration that cannot be used is logged and nothing is posted. Never
-// throws. Game thread.
-void PostToDiscord(const std::string& message, bool allowed);
+inline constexpr char kDefaultPoster[] = "No message";
 
-// The webhook body: the embed with `title`, `description` and `color`, posted as `username`.
-// Texts are escaped for JSON; the description and the name are cut to what Discord accepts.
-std::string DiscordBody(std::string_view title, std::string_view description, int color,
-                        std::string_view username);
+// What the notifier takes from the configuration, read once when the configuration is put in
+// force.
+struct NotifySettings {
+  std::string webhook;                  // "discordwh"; empty: nothing is posted
+  std::string poster = kDefaultPoster;  // "messages"."sender", as Discord will show it
+  DeliveryOptions delivery;             // "discord": "posts-per-minute", "queue-limit"
+};
 
-// Discord's limits, in characters.
-inline constexpr std::size_t kMaxDescription = 4096;
-inline constexpr std::size_t kMaxUsername = 80;
+// Reads "discordwh", "discord" and, when a webhook is named, "messages"."sender" from
+// `config`. Each problem adds one sentence to `problems`: a "discordwh" that is not text turns
+// notifications off; a "messages" or "sender" of the wrong type, and a name Discord refuses
+// (empty, over 80 characters, or holding "discord" or "clyde" in any letter case), leave the
+// default name "No message", so that posts still go out; a "discord" setting out of its range
+// or of the wrong type keeps its default. Never throws.
+NotifySettings ReadNotifySettings(const nlohmann::json& config, std::vector<std::string>& problems);
+
+// Starts delivering: from now on notifications are queued and posted on the host's frames.
+// Game thread.
+void StartNotifier(const DeliveryOptions& options);
+// A new configuration's pace and bound, from now on. Game thread.
+void ReconfigureNotifier(const DeliveryOptions& options);
+// Stops delivering: waits at most about a second for the posts in flight (the host gives the
+// plugin no later chance) and writes one error line when notifications were not delivered. No
+// callback of the plugin runs after it. Game thread.
+void StopNotifier();
+
+// Queues `message` as the description of an embed titled by `allowed` for the settings'
+// webhook and name; `player` names who typed the command in error lines. Nothing when no webhook
+// is configured or the notifier is stopped. Never waits for the network; never throws. Game
+// thread.
+void PostToDiscord(const NotifySettings& settings, const std::string& message, bool allowed,
+                   const std::string& player);
+
+// Notifications queued and not yet delivered, refused, counted as omitted or given up, and gap
+// embeds not yet posted: what the channel is still owed.
+std::size_t WaitingNotifications();
 
 }  // namespace quillmark

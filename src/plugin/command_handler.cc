@@ -9,14 +9,15 @@
 #include <string_view>
 
 #include "audit/audit_text.h"
-#include "audit/permissions.h"
+#include "audit/decision.h"
 #include "audit/server_label.h"
-#include "base/config.h"
 #include "base/logger.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
 #include "host/module_pin.h"
+#include "host/unicode.h"
 #include "notify/discord.h"
+#include "plugin/configuration.h"
 #include "plugin/plugin.h"
 
 namespace quillmark {
@@ -26,13 +27,15 @@ ConsoleCommandFn SavedConsoleCommand = nullptr;
 namespace {
 
 std::string EosIdText(AShooterPlayerController* controller) {
-  return FStringToNarrow(AsaApi::IApiUtils::GetEOSIDFromController(controller));
+  return FStringToUtf8(AsaApi::IApiUtils::GetEOSIDFromController(controller));
 }
 
-std::string CommandWord(const FString& command) {
-  TArray<FString> pieces;
-  command.ParseIntoArray(pieces, HOST_TEXT(" "), true);
-  return pieces.Num() > 0 ? Lower(FStringToNarrow(pieces[0])) : std::string();
+// The command's units, up to its first zero unit.
+HostView Units(const FString& command) {
+  const HostChar* units = *command;
+  std::size_t length = 0;
+  while (units[length] != 0) ++length;
+  return {units, length};
 }
 
 std::string CharacterName(AShooterPlayerController* controller) {
@@ -42,7 +45,7 @@ std::string CharacterName(AShooterPlayerController* controller) {
     reinterpret_cast<GetNameFn>(GetAddress("AShooterPlayerController.GetPlayerCharacterName()"))(
         controller, &name);
   }
-  return FStringToNarrow(name);
+  return FStringToUtf8(name);
 }
 
 // The world position of the controller's root component; a controller without one is at the
@@ -67,16 +70,6 @@ bool HasAdminBit(AShooterPlayerController* controller) {
   return IsBitFieldSet(GetBitField(controller, "APrimalPlayerController.bIsAdmin"));
 }
 
-// The admin search, guarded: a failure is logged and grants nothing.
-bool IsGrantedGuarded(const std::string& eos_id, const std::string& command_word) {
-  try {
-    return IsGranted(PluginConfig(), eos_id, command_word);
-  } catch (const std::exception& e) {
-    LogError(fmt::format("Error while checking admin command permissions: {}", e.what()));
-    return false;
-  }
-}
-
 // True when the framework may take `command_word` for its "plugins.unload", which unloads a
 // plugin inside the game's call: the framework compares the first word ignoring the case of
 // ASCII letters; a unit that narrow text shows as '?' is let match anything, to be safe.
@@ -89,40 +82,76 @@ bool MayUnloadPlugins(const std::string& command_word) {
   return true;
 }
 
+// The texts of one command as they are shown, every one escaped so that it stays on one line.
+struct Shown {
+  std::string label;
+  std::string name;
+  std::string eos_id;
+  std::string command;
+  std::string position;
+};
+
+// The embed's description. Every field is bounded so that the player, the command and the
+// position always fit Discord's limit; the command takes what the others leave.
+constexpr char kNotificationFormat[] = "{}[{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n";
+
+std::string Notification(const Shown& shown, bool allowed) {
+  constexpr std::size_t kMaxField = 100;
+  const std::string label = CutCharacters(shown.label, kMaxField);
+  const std::string name = CutCharacters(shown.name, kMaxField);
+  const std::string eos_id = CutCharacters(shown.eos_id, kMaxField);
+  const std::string opening = allowed ? "" : "(";
+  const std::size_t others = CountCharacters(
+      fmt::format(kNotificationFormat, opening, label, name, eos_id, "", shown.position));
+  const std::size_t room = kMaxDescription > others ? kMaxDescription - others : 0;
+
+  return fmt::format(kNotificationFormat, opening, label, name, eos_id,
+                     CutCharacters(shown.command, room), shown.position);
+}
+
+// The player as error lines name them.
+std::string Player(const Shown& shown) {
+  return CutCharacters(shown.name, 100) + " (" + CutCharacters(shown.eos_id, 100) + ")";
+}
+
 // Decides the command, writes its audit line and notification, and empties it when blocked.
 // True when the command goes to the game and may unload this plugin there.
 bool AuditCommand(AShooterPlayerController* controller, FString& command) {
+  const Configuration& configuration = CurrentConfiguration();
   const std::string eos_id = EosIdText(controller);
-  const std::string command_word = CommandWord(command);
-  const bool white_listed = IsWhiteListed(PluginConfig(), command_word);
-  const bool granted = IsGrantedGuarded(eos_id, command_word);
-
-  const std::string name = EscapeControl(CharacterName(controller));
-  const std::string position = PositionText(controller);
-  const std::string label = FStringToNarrow(GetServerLabel());
-
-  const bool allowed = (granted && HasAdminBit(controller)) || white_listed;
-  // Shown texts: the password of EnableCheats hidden, control characters made visible. The
-  // decision above saw the command as received.
-  const std::string shown = EscapeControl(HideSecrets(FStringToNarrow(command)));
-
-  if (allowed) {
-    const std::string notification =
-        fmt::format("[{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", label, name, eos_id,
-                    shown, position);
-    LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", name, eos_id, shown,
-                        position, label));
-    PostToDiscord(notification, true);
-    return MayUnloadPlugins(command_word);
+  const HostView units = Units(command);
+  const Decision decision = DecideCommand(configuration.document, units, eos_id,
+                                          [controller] { return HasAdminBit(controller); });
+  if (!decision.error.empty()) {
+    LogError(fmt::format("Error while checking admin command permissions: {}", decision.error));
   }
-  const std::string notification =
-      fmt::format("([{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n", label, name, eos_id,
-                  shown, position);
+
+  // The shown texts: the password of EnableCheats hidden, every text escaped. The decision
+  // above saw the command as received.
+  Shown shown;
+  shown.name = EscapeForDisplay(CharacterName(controller));
+  shown.position = PositionText(controller);
+  shown.label = EscapeForDisplay(FStringToUtf8(GetServerLabel()));
+  shown.eos_id = EscapeForDisplay(eos_id);
+  shown.command = EscapeForDisplay(HideSecrets(host::Utf16ToUtf8(units.data(), units.size())));
+
+  if (decision.allowed) {
+    LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name, shown.eos_id,
+                        shown.command, shown.position, shown.label));
+    PostToDiscord(configuration.notify, Notification(shown, true), true, Player(shown));
+    return MayUnloadPlugins(CommandWord(units));
+  }
   const bool admin_bit = HasAdminBit(controller);
-  LogInfo(fmt::format("Blocked player {} ({}) from executing {} at position {} on {}, admin: {}",
-                      name, eos_id, shown, position, label, admin_bit));
+  std::string line =
+      fmt::format("Blocked player {} ({}) from executing {} at position {} on {}, admin: {}",
+                  shown.name, shown.eos_id, shown.command, shown.position, shown.label, admin_bit);
+  if (decision.parts > 1) {
+    line += fmt::format(", refused part {} of {}: {}", decision.refused_part, decision.parts,
+                        EscapeForDisplay(HideSecrets(decision.refused_text)));
+  }
+  LogInfo(line);
   command.Empty();
-  PostToDiscord(notification, false);
+  PostToDiscord(configuration.notify, Notification(shown, false), false, Player(shown));
   return false;
 }
 
@@ -132,8 +161,8 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
                        const char* what) noexcept {
   try {
     LogError(fmt::format("Blocked player ({}) from executing {} after an error: {}",
-                         EosIdText(controller),
-                         EscapeControl(HideSecrets(FStringToNarrow(command))), what));
+                         EscapeForDisplay(EosIdText(controller)),
+                         EscapeForDisplay(HideSecrets(FStringToUtf8(command))), what));
   } catch (...) {
     try {
       LogError(fmt::format("Blocked a console command after an error: {}", what));

@@ -12,9 +12,10 @@
 #include <exception>
 
 #include "audit/server_label.h"
-#include "base/config.h"
 #include "base/logger.h"
+#include "notify/discord.h"
 #include "plugin/command_handler.h"
+#include "plugin/configuration.h"
 
 namespace quillmark {
 namespace {
@@ -25,14 +26,15 @@ std::uint64_t shutdowns = 0;
 }  // namespace
 
 void InitPlugin() {
-  (void)PluginConfig();  // made first, so that it outlives the logger at exit
+  (void)CurrentConfiguration();  // made first, so that it outlives the logger at exit
   CreatePluginLogger();
   try {
-    LoadConfig();
+    LoadConfiguration();
   } catch (const std::exception& e) {
     LogError(e.what());
     throw;
   }
+  StartNotifier(CurrentConfiguration().notify.delivery);
   host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
   started = true;
 }
@@ -42,9 +44,10 @@ void ShutdownPlugin() {
     host::RemoveHook(kConsoleCommandHook, &CommandHandler);
     started = false;
   }
+  StopNotifier();
   SavedConsoleCommand = nullptr;
   ForgetServerLabel();
-  PluginConfig() = nullptr;
+  ForgetConfiguration();
   PluginLogger().reset();
   ++shutdowns;
 }
@@ -68,6 +71,8 @@ void Plugin_Unload() {
   } catch (...) {  // NOLINT(bugprone-empty-catch): nothing is left to report to
   }
 }
+
+std::uint64_t QuillmarkWaitingNotifications() { return quillmark::WaitingNotifications(); }
 
 int HOST_WINAPI DllMain(void* /*module*/, unsigned long reason, void* /*reserved*/) {
   constexpr unsigned long kProcessDetach = 0;

@@ -30,6 +30,9 @@ extern "C" {
 // The framework's start and stop; no exception leaves them. Game thread.
 HOST_PLUGIN_EXPORT void Plugin_Init();
 HOST_PLUGIN_EXPORT void Plugin_Unload();
+// Notifications handed to delivery and not yet delivered, refused, counted as omitted or given
+// up: what a stand-in server waits for before it says a play is over. Game thread.
+HOST_PLUGIN_EXPORT std::uint64_t QuillmarkWaitingNotifications();
 // The loader's notifications, under the loader lock: 1 process attach, 0 process detach, 2 and
 // 3 thread attach and detach. Always returns 1 (TRUE); does no work that could wait.
 HOST_LOADER_ENTRY int HOST_WINAPI DllMain(void* module, unsigned long reason, void* reserved);

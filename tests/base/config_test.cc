@@ -1,129 +1,121 @@
 // Reading config.json: where it is looked for, what is accepted, and the exact errors the
-// plugin logs for a file it cannot use; and the messages of the lookups' type errors, which
-// reach the log through the handler's and notifier's error lines.
+// plugin logs for a file it cannot use, hostile files included.
 #include "base/config.h"
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <fstream>
 
 #include "support/server_folder.h"
 
 namespace {
 
 using nlohmann::json;
-using quillmark::LoadConfig;
-using quillmark::PluginConfig;
+using quillmark::ConfigError;
+using quillmark::ConfigPath;
+using quillmark::ReadConfigFile;
 using quillmark::testing::ServerFolder;
+
+// `before`, `count` times `fill`, then `after`.
+std::string Repeat(std::string_view before, std::size_t count, char fill,
+                   std::string_view after = {}) {
+  std::string text(before);
+  text.append(count, fill).append(after);
+  return text;
+}
 
 class ConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override { PluginConfig() = nullptr; }
+  json Read(const std::string& bytes) {
+    folder_.WriteConfig(bytes);
+    return ReadConfigFile(ConfigPath());
+  }
+  // The error that reading `bytes` raises.
+  ConfigError Refusal(const std::string& bytes) {
+    try {
+      (void)Read(bytes);
+    } catch (const ConfigError& e) {
+      return e;
+    }
+    ADD_FAILURE() << "no error";
+    return ConfigError("");
+  }
   ServerFolder folder_;
 };
 
 TEST_F(ConfigTest, PathIsTheServerFolderFollowedByThePluginFolder) {
-  EXPECT_EQ(quillmark::ConfigPath(),
+  EXPECT_EQ(ConfigPath(),
             folder_.Root().generic_string() + "/ArkApi/Plugins/quillmark/config.json");
-  folder_.WriteConfig(R"({"white-list": ["give"]})");
-  LoadConfig();
-  EXPECT_EQ(PluginConfig()["white-list"][0], "give");
+  EXPECT_EQ(Read(R"({"white-list": ["give"]})")["white-list"][0], "give");
 }
 
-TEST_F(ConfigTest, MissingFileRaisesTheRuntimeError) {
+TEST_F(ConfigTest, MissingFileRaisesCantOpen) {
   folder_.RemoveConfig();
   try {
-    LoadConfig();
+    (void)ReadConfigFile(ConfigPath());
     FAIL() << "no error";
-  } catch (const std::runtime_error& e) {
+  } catch (const ConfigError& e) {
     EXPECT_STREQ(e.what(), "Can't open config.json");
   }
-  EXPECT_TRUE(PluginConfig().is_null());
 }
 
-TEST_F(ConfigTest, ByteOrderMarkIsSkippedAndTrailingTextIgnored) {
-  folder_.WriteConfig("\xEF\xBB\xBF{\"discordwh\": \"x\"}");
-  LoadConfig();
-  EXPECT_EQ(PluginConfig()["discordwh"], "x");
-  folder_.WriteConfig("{\"a\": 1} this is not json {");
-  LoadConfig();
-  EXPECT_EQ(PluginConfig(), json({{"a", 1}}));
-}
-
-TEST_F(ConfigTest, RepeatedKeyKeepsTheLastValue) {
-  folder_.WriteConfig(R"({"a": 1, "a": 2})");
-  LoadConfig();
-  EXPECT_EQ(PluginConfig()["a"], 2);
+TEST_F(ConfigTest, ByteOrderMarkTrailingTextAndRepeatedKeys) {
+  EXPECT_EQ(Read("\xEF\xBB\xBF{\"discordwh\": \"x\"}")["discordwh"], "x");
+  EXPECT_EQ(Read("{\"a\": 1} this is not json { [[[["), json({{"a", 1}}));
+  EXPECT_EQ(Read("7 [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["),
+            json(7));
+  EXPECT_EQ(Read(R"({"a": 1, "a": 2})")["a"], 2);
+  // Brackets inside strings are text, not nesting.
+  EXPECT_EQ(Read(Repeat("{\"a\": \"", 100, '[', "\\\"\"}"))["a"].get<std::string>().size(), 101u);
 }
 
 struct BadFile {
   const char* name;
   const char* bytes;
+  std::size_t line;
+  std::size_t column;
 };
 
 class UnusableConfigTest : public ConfigTest, public ::testing::WithParamInterface<BadFile> {};
 
-TEST_P(UnusableConfigTest, RaisesTheParseErrorAndKeepsTheDocument) {
-  PluginConfig() = json{{"kept", true}};
-  folder_.WriteConfig(GetParam().bytes);
-  try {
-    LoadConfig();
-    FAIL() << "no error";
-  } catch (const json::parse_error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("[json.exception.parse_error.", 0), 0u) << e.what();
-  }
-  EXPECT_EQ(PluginConfig(), json({{"kept", true}}));
+TEST_P(UnusableConfigTest, RaisesTheLibrarysParseErrorWithWhereItIs) {
+  const ConfigError error = Refusal(GetParam().bytes);
+  EXPECT_EQ(std::string(error.what()).rfind("[json.exception.parse_error.", 0), 0u) << error.what();
+  EXPECT_EQ(error.Line(), GetParam().line);
+  EXPECT_EQ(error.Column(), GetParam().column);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, UnusableConfigTest,
-                         ::testing::Values(BadFile{"empty", ""},
-                                           BadFile{"line_comment", "// c\n{}"},
-                                           BadFile{"block_comment", "{/* c */}"},
-                                           BadFile{"incomplete_bom", "\xEF\xBB{}"},
-                                           BadFile{"truncated", "{\"a\": [1, 2"}),
+                         ::testing::Values(BadFile{"empty", "", 1, 1},
+                                           BadFile{"line_comment", "// c\n{}", 1, 1},
+                                           BadFile{"block_comment", "{/* c */}", 1, 2},
+                                           BadFile{"incomplete_bom", "\xEF\xBB{}", 1, 3},
+                                           BadFile{"truncated", "{\"a\": [1,\n 2", 2, 3}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-// The texts that the plugin's error lines carry when a key has the wrong type.
-struct TypeErrorCase {
-  const char* name;
-  json document;
-  std::function<void(json&)> lookup;
-  const char* message;
-};
+// Files built to cost the reader time and memory are refused early, with one bounded line.
+TEST_F(ConfigTest, HostileFilesAreRefusedWithOneShortSentence) {
+  const ConfigError deep = Refusal(Repeat("{\"a\": ", 10000, '[', "1"));
+  EXPECT_STREQ(deep.what(),
+               "config.json nests deeper than 64 levels (at line 1, column 70); it "
+               "is not read");
+  EXPECT_EQ(deep.Line(), 1u);
+  EXPECT_EQ(Read(std::string(64, '[') + std::string(64, ']')).size(), 1u);  // 64 levels is fine
 
-class LookupTypeErrorTest : public ::testing::TestWithParam<TypeErrorCase> {};
+  EXPECT_STREQ(Refusal(Repeat("{\"a\":\n \"", 1 << 20, 'x')).what(),
+               "config.json has a text that is never closed (it opens at line 2, column 2); it "
+               "is not read");
+  // The library's own message quotes what it read last: cut.
+  const ConfigError long_token = Refusal(Repeat("[", 1 << 20, '1', "x]"));
+  EXPECT_LE(std::string(long_token.what()).size(), quillmark::kMaxQuotedMessage + 3);
+  EXPECT_EQ(std::string(long_token.what())
+                .rfind("[json.exception.out_of_range.406] number "
+                       "overflow parsing '111",
+                       0),
+            0u);
 
-TEST_P(LookupTypeErrorTest, CarriesTheLibrarysMessage) {
-  json document = GetParam().document;
-  try {
-    GetParam().lookup(document);
-    FAIL() << "no error";
-  } catch (const json::type_error& e) {
-    EXPECT_STREQ(e.what(), GetParam().message);
-  }
+  const std::string large = Repeat("{\"a\": \"", quillmark::kMaxConfigBytes, ' ', "\"}");
+  EXPECT_STREQ(Refusal(large).what(), "config.json is larger than 16 MiB; it is not read");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, LookupTypeErrorTest,
-    ::testing::Values(
-        TypeErrorCase{"allowed_command_not_text", json{{"allowed-commands", {1}}},
-                      [](json& d) { (void)d["allowed-commands"][0].get<std::string>(); },
-                      "[json.exception.type_error.302] type must be string, but is number"},
-        TypeErrorCase{"white_list_element_not_text", json{{"white-list", {nullptr}}},
-                      [](json& d) { (void)d["white-list"][0].get<std::string>(); },
-                      "[json.exception.type_error.302] type must be string, but is null"},
-        TypeErrorCase{"discordwh_not_text", json{{"discordwh", 5}},
-                      [](json& d) { (void)d.value("discordwh", ""); },
-                      "[json.exception.type_error.302] type must be string, but is number"},
-        TypeErrorCase{"sender_not_text", json{{"sender", {1, 2}}},
-                      [](json& d) { (void)d.value("sender", "No message"); },
-                      "[json.exception.type_error.302] type must be string, but is array"},
-        TypeErrorCase{"top_level_array", json::array(),
-                      [](json& d) { (void)d.value("discordwh", ""); },
-                      "[json.exception.type_error.306] cannot use value() with array"},
-        TypeErrorCase{"messages_not_object", json("text"), [](json& d) { (void)d["messages"]; },
-                      "[json.exception.type_error.305] cannot use operator[] with a string "
-                      "argument with string"}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

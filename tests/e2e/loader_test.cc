@@ -77,7 +77,8 @@ TEST_F(LoaderTest, PluginInfoIsReadAsTheFrameworkReadsIt) {
 // A player granted "plugins.unload" unloads the plugin from inside its own handler; the handler
 // must come back to a library that is still there.
 TEST_F(LoaderTest, UnloadFromAPlayersConsoleInsideTheHandlerAndLoadAgain) {
-  WriteConfig({{"admins",
+  WriteConfig({{"discordwh", ""},
+               {"admins",
                 {{{"eosid", {"E1"}}, {"allowed-commands", {"plugins.unload", "plugins.load"}}}}}});
   const Play play =
       Run("join ada eos=E1 admin\njoin rex eos=E2\n"

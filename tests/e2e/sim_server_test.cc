@@ -33,41 +33,55 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
   EXPECT_EQ(play.exit_code, 0);
   EXPECT_EQ(play.err, "");
   const std::string mia = "Mia (00021f8e7d6c5b4a39281706f5e4d3c2)";
+  const std::string kZoeSays =
+      "ServerChat {hello} from \"Zo\xC3\xA9\" \xE2\x80\x94 "
+      "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
+      "\xE4\xBD\xA0\xE5\xA5\xBD";
   const std::string mia_at = " at position X=-12.500 Y=3.000 Z=1000000.000 on Demo";
-  EXPECT_EQ(play.log,
-            (std::vector<std::string>{
-                "[ASA:Quillmark][info] Player Rex Smith (0002feedfacecafebeef000000000001) "
-                "executed GiveItemNum 121 1 0 0 at position X=1500.250 Y=-320.000 Z=12.125 on Demo",
-                "[ASA:Quillmark][info] Player " + mia + " executed fly" + mia_at,
-                "[ASA:Quillmark][info] Blocked player " + mia + " from executing fly" + mia_at +
-                    ", admin: false",
-                "[ASA:Quillmark][info] Blocked player " + mia + " from executing DestroyWildDinos" +
-                    mia_at + ", admin: true",
-                "[ASA:Quillmark][info] Blocked player Zo? (0002c0ffee0000000000000000000042) from "
-                "executing ServerChat {hello} from \"Zo?\" at position X=0.000 Y=0.000 Z=0.000 on "
-                "Demo, admin: false",
-                "[ASA:Quillmark][info] Player " + mia + " executed EnableCheats ***" + mia_at}));
-  EXPECT_EQ(play.game,
-            (std::vector<std::string>{"rex ConsoleCommand: \"GiveItemNum 121 1 0 0\"",
-                                      "mia ConsoleCommand: \"fly\"", "mia ConsoleCommand: \"\"",
-                                      "mia ConsoleCommand: \"\"", "zo\xC3\xA9 ConsoleCommand: \"\"",
-                                      "mia ConsoleCommand: \"EnableCheats hunter2\""}));
-  const auto posts = Posts();
-  ASSERT_EQ(posts.size(), 6u);
-  std::multiset<std::string> descriptions;
-  for (const json& post : posts) {
-    EXPECT_EQ(post["username"], "Quillmark Audit");
-    descriptions.insert(post["embeds"][0]["title"].get<std::string>() + " | " +
-                        post["embeds"][0]["description"].get<std::string>());
+  EXPECT_EQ(
+      play.log,
+      (std::vector<std::string>{
+          "[ASA:Quillmark][info] Player Rex Smith (0002feedfacecafebeef000000000001) "
+          "executed GiveItemNum 121 1 0 0 at position X=1500.250 Y=-320.000 Z=12.125 on Demo",
+          "[ASA:Quillmark][info] Player " + mia + " executed fly" + mia_at,
+          "[ASA:Quillmark][info] Blocked player " + mia + " from executing fly" + mia_at +
+              ", admin: false",
+          "[ASA:Quillmark][info] Blocked player " + mia + " from executing DestroyWildDinos" +
+              mia_at + ", admin: true",
+          "[ASA:Quillmark][info] Blocked player Zo\xC3\xA9 (0002c0ffee0000000000000000000042) "
+          "from executing " +
+              kZoeSays +
+              " at position X=0.000 Y=0.000 Z=0.000 on Demo, "
+              "admin: false",
+          "[ASA:Quillmark][info] Blocked player Rex Smith (0002feedfacecafebeef000000000001) "
+          "from executing give 1|DestroyWildDinos at position X=1500.250 Y=-320.000 "
+          "Z=12.125 on Demo, admin: false, refused part 2 of 2: DestroyWildDinos",
+          "[ASA:Quillmark][info] Player " + mia + " executed EnableCheats ***" + mia_at}));
+  EXPECT_EQ(
+      play.game,
+      (std::vector<std::string>{
+          "rex ConsoleCommand: \"GiveItemNum 121 1 0 0\"", "mia ConsoleCommand: \"fly\"",
+          "mia ConsoleCommand: \"\"", "mia ConsoleCommand: \"\"", "zo\xC3\xA9 ConsoleCommand: \"\"",
+          "rex ConsoleCommand: \"\"", "mia ConsoleCommand: \"EnableCheats hunter2\""}));
+  // Every embed arrives, in the order of the commands, at Discord's own limits.
+  for (const json& post : Posts()) EXPECT_EQ(post["username"], "Quillmark Audit");
+  std::vector<std::string> titles;
+  std::vector<std::string> descriptions;
+  for (const json& embed : Embeds()) {
+    titles.push_back(embed["title"]);
+    descriptions.push_back(embed["description"]);
   }
-  EXPECT_EQ(descriptions.count(":x: Blocked Command | ([Demo]\n Player: Zo? "
-                               "(0002c0ffee0000000000000000000042)\nExecuted: ServerChat {hello} "
-                               "from \"Zo?\"\nPosition: X=0.000 Y=0.000 Z=0.000\n"),
-            1u);
-  EXPECT_EQ(descriptions.count(":white_check_mark: Allowed Command | [Demo]\n Player: " + mia +
-                               "\nExecuted: EnableCheats ***\nPosition: X=-12.500 Y=3.000 "
-                               "Z=1000000.000\n"),
-            1u);
+  const std::string allowed = ":white_check_mark: Allowed Command";
+  const std::string blocked = ":x: Blocked Command";
+  EXPECT_EQ(titles, (std::vector<std::string>{allowed, allowed, blocked, blocked, blocked, blocked,
+                                              allowed}));
+  ASSERT_EQ(descriptions.size(), 7u);
+  EXPECT_EQ(descriptions[4],
+            "([Demo]\n Player: Zo\xC3\xA9 (0002c0ffee0000000000000000000042)\nExecuted: " +
+                kZoeSays + "\nPosition: X=0.000 Y=0.000 Z=0.000\n");
+  EXPECT_EQ(descriptions[6], "[Demo]\n Player: " + mia +
+                                 "\nExecuted: EnableCheats ***\nPosition: X=-12.500 Y=3.000 "
+                                 "Z=1000000.000\n");
   for (const auto& post : receiver_.Requests()) {
     EXPECT_EQ(post.body.find("hunter2"), std::string::npos);
   }
@@ -187,17 +201,25 @@ TEST_F(SimServerTest, BadOptionOrPluginExitsWithUsage) {
   EXPECT_NE(bad_plugin.err.find("cannot load plugin"), std::string::npos);
 }
 
-TEST_F(SimServerTest, FailingWebhookIsLoggedAndTheGameGoesOn) {
+// Discord fails for a while: the game goes on, one error line says so, and every notification
+// is delivered once Discord is back, in order.
+TEST_F(SimServerTest, FailingWebhookIsLoggedOnceTheGameGoesOnAndNothingIsLost) {
   WriteConfig({{"white-list", {"give"}}});
-  receiver_.SetFault(WebhookReceiver::Fault::kServerError);
-  const Play play = Run("join rex eos=E1\ncmd rex give\nwait\ncmd rex fly\n");
+  receiver_.SetFault(WebhookReceiver::Fault::kServerError, std::chrono::milliseconds(1500));
+  const Play play = Run("join rex eos=E1\ncmd rex give 1\ncmd rex fly 2\nwait\ncmd rex give 3\n");
   EXPECT_EQ(play.game,
-            (std::vector<std::string>{"rex ConsoleCommand: \"give\"", "rex ConsoleCommand: \"\""}));
-  ASSERT_EQ(play.log.size(), 4u);
-  EXPECT_EQ(play.log[1],
-            "[ASA:Quillmark][error] Error sending command to Discord. Error: 500 Internal Server "
-            "Error");
-  EXPECT_EQ(play.err, "");  // nothing left pending, no engine block leaked
+            (std::vector<std::string>{"rex ConsoleCommand: \"give 1\"", "rex ConsoleCommand: \"\"",
+                                      "rex ConsoleCommand: \"give 3\""}));
+  const std::string error =
+      "[ASA:Quillmark][error] Error sending command to Discord. Error: 500 Internal Server Error";
+  EXPECT_EQ(std::count(play.log.begin(), play.log.end(), error), 1);
+  EXPECT_EQ(play.log.size(), 4u);  // three audit lines and the one error line
+  EXPECT_EQ(play.err, "");         // nothing left waiting, no engine block leaked
+  const auto summary = receiver_.GetSummary();
+  EXPECT_EQ(summary.embeds, 3u);
+  ASSERT_EQ(summary.webhooks.size(), 1u);
+  EXPECT_EQ(summary.webhooks[0].numbered, 3u);
+  EXPECT_EQ(summary.webhooks[0].out_of_order + summary.webhooks[0].repeated, 0u);
 }
 
 }  // namespace

@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,13 @@
 
 namespace quillmark::testing {
 
+// The number of characters (code points) of UTF-8 text, as Discord counts them.
+inline std::size_t Characters(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
 struct Play {
   int exit_code = -1;
   std::vector<std::string> log;        // the plugin's lines without their time prefix
@@ -28,19 +37,41 @@ struct Play {
   std::vector<std::string> game;       // what the game's function received, and what it ran
   std::vector<std::string> server;     // server messages shown to players
   std::vector<std::string> rcon;       // RCON replies
+  long long commands = 0;              // with --stats: console commands handled
+  long long longest_us = 0;            // ... and the longest any took, in microseconds
+  long peak_kib = 0;                   // the server's peak resident memory, where known
   std::vector<std::string> other;      // lines of a test plugin
   std::string err;
   std::string out;
 };
+
+// For a log line, "MM/DD/YY HH:MM [<logger>]...", the logger (the plugin's or the framework's)
+// and whether the line ends in CR; null otherwise.
+inline std::pair<const char*, bool> Stamped(const std::string& line) {
+  constexpr std::string_view kShape = "00/00/00 00:00 [";
+  if (line.size() < kShape.size()) return {nullptr, false};
+  for (std::size_t i = 0; i < kShape.size(); ++i) {
+    if (kShape[i] == '0' ? (line[i] < '0' || line[i] > '9') : line[i] != kShape[i]) {
+      return {nullptr, false};
+    }
+  }
+  const bool ends = line.back() == '\r';
+  for (const char* logger : {"ASA:Quillmark", "API"}) {
+    if (line.compare(kShape.size(), std::strlen(logger) + 1, std::string(logger) + "]") == 0) {
+      return {logger, ends};
+    }
+  }
+  return {nullptr, false};
+}
 
 // Sorts the server's standard output; a line of no known kind fails the test unless
 // `other_prefix` begins it.
 inline Play ParsePlay(const ProcessResult& result, const std::string& other_prefix = {}) {
   Play play;
   play.exit_code = result.exit_code;
+  play.peak_kib = result.peak_kib;
   play.err = result.err;
   play.out = result.out;
-  const std::regex stamped(R"(\d\d/\d\d/\d\d \d\d:\d\d (\[(ASA:Quillmark|API)\][^\r]*)(\r?))");
   const std::vector<std::pair<std::string, std::vector<std::string>*>> plain = {
       {"[game] ", &play.game}, {"[server] ", &play.server}, {"[rcon] ", &play.rcon}};
   std::istringstream lines(result.out);
@@ -53,18 +84,20 @@ inline Play ParsePlay(const ProcessResult& result, const std::string& other_pref
       if (ends) open_log = nullptr;
       continue;
     }
-    std::smatch match;
-    if (std::regex_match(line, match, stamped)) {
-      auto* log = match[2] == "API" ? &play.framework : &play.log;
-      log->push_back(match[1]);
-      if (match[3].length() == 0) open_log = log;
+    if (const auto [logger, ends] = Stamped(line); logger != nullptr) {
+      auto* log = std::string_view(logger) == "API" ? &play.framework : &play.log;
+      log->push_back(line.substr(15, line.size() - 15 - (ends ? 1 : 0)));
+      if (!ends) open_log = log;
       continue;
     }
     // The server's own lines end as the platform's text output does.
     if (!line.empty() && line.back() == '\r' && line.front() == '[') line.pop_back();
     const auto kind = std::find_if(plain.begin(), plain.end(),
                                    [&line](const auto& k) { return line.rfind(k.first, 0) == 0; });
-    if (kind != plain.end()) {
+    if (line.rfind("[stats] ", 0) == 0) {
+      (void)std::sscanf(line.c_str(), "[stats] commands=%lld longest_us=%lld", &play.commands,
+                        &play.longest_us);
+    } else if (kind != plain.end()) {
       kind->second->push_back(line.substr(kind->first.size()));
     } else if (!other_prefix.empty() && line.rfind(other_prefix, 0) == 0) {
       play.other.push_back(line.substr(other_prefix.size()));
@@ -75,16 +108,20 @@ inline Play ParsePlay(const ProcessResult& result, const std::string& other_pref
   return play;
 }
 
+// The Discord stand-in at Discord's limits, its time shrunk by kTimeScale, and a configuration
+// whose pace is shrunk to match, so that a play's posts take milliseconds, not seconds.
 class StandInTest : public ::testing::Test {
  protected:
-  static WebhookReceiver::Options Relaxed() {
+  static constexpr int kTimeScale = 50;
+  static WebhookReceiver::Options Scaled() {
     WebhookReceiver::Options options;
-    options.rate_limit = 1000;
+    options.time_scale = kTimeScale;
     return options;
   }
 
   void WriteConfig(nlohmann::json config) {
     if (!config.contains("discordwh")) config["discordwh"] = receiver_.Url();
+    if (!config.contains("discord")) config["discord"] = {{"posts-per-minute", 30 * kTimeScale}};
     folder_.WriteConfig(config.dump(2));
   }
 
@@ -107,9 +144,19 @@ class StandInTest : public ::testing::Test {
     }
     return posts;
   }
+  // Every embed of every post Discord accepted, in the order they arrived.
+  std::vector<nlohmann::json> Embeds() {
+    std::vector<nlohmann::json> embeds;
+    for (const auto& post : receiver_.Requests()) {
+      if (post.status != 204 && post.status != 200) continue;
+      const nlohmann::json body = nlohmann::json::parse(post.body);
+      for (const nlohmann::json& embed : body["embeds"]) embeds.push_back(embed);
+    }
+    return embeds;
+  }
 
   ServerFolder folder_;
-  WebhookReceiver receiver_{Relaxed()};
+  WebhookReceiver receiver_{Scaled()};
 };
 
 }  // namespace quillmark::testing

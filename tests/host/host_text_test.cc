@@ -6,6 +6,7 @@
 
 #include <cfloat>
 #include <string>
+#include <vector>
 
 #include "support/host_support.h"
 
@@ -27,6 +28,22 @@ TEST(FStringToNarrowTest, KeepsAsciiAndReplacesEveryOtherUnit) {
   EXPECT_EQ(FStringToNarrow(HostString("a\xF0\x9F\x98\x80z")), "a??z");  // a surrogate pair
   EXPECT_EQ(FStringToNarrow(HostString("\xC4\x81\xC5\x81")), "??");      // low bytes 0x01, 0x41
   EXPECT_EQ(FStringToNarrow(HostString("tab\there\x7F")), "tab\there\x7F");
+}
+
+TEST(FStringToUtf8Test, KeepsEveryCharacterAndReplacesALoneSurrogate) {
+  const std::string all =
+      "\xD0\x97\xD0\xBE\xD1\x8F \xE6\x9D\x8E\xE9\x9B\xB7 Zo\xC3\xA9 \xF0\x9F\xA6\x96 {x}";
+  EXPECT_EQ(quillmark::FStringToUtf8(HostString(all)), all);
+  EXPECT_EQ(quillmark::FStringToUtf8(FString()), "");
+  for (const std::vector<char16_t>& units :
+       {std::vector<char16_t>{'a', 0xD83E, 'b'}, std::vector<char16_t>{'a', 0xDD96, 'b'},
+        std::vector<char16_t>{'a', 0xD83E}}) {
+    const HostText text(units.begin(), units.end());
+    const std::string expected = units.size() == 3 ? "a\xEF\xBF\xBD"
+                                                     "b"
+                                                   : "a\xEF\xBF\xBD";
+    EXPECT_EQ(quillmark::FStringToUtf8(FString(text.c_str())), expected);
+  }
 }
 
 TEST(FStringToNarrowTest, StopsAtTheFirstZeroUnit) {

@@ -1,10 +1,12 @@
-// The Discord stand-in itself: it must refuse what Discord refuses, or the notifier's tests
-// would pass against a receiver that accepts anything.
+// The Discord stand-in itself: it must refuse what Discord refuses and limit as Discord limits,
+// or the notifier's tests would pass against a receiver that accepts anything.
 #include "support/webhook_receiver.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <nlohmann/json.hpp>
+#include <thread>
 
 namespace {
 
@@ -72,6 +74,100 @@ TEST(WebhookDescriptionTest, ShowsPosterTitleColourAndEachLine) {
       quillmark::testing::DescribeWebhookPost(Embed("line one\nline two").dump());
   EXPECT_EQ(shown,
             "[discord] Audit | t | colour #00FF00\n[discord]   line one\n[discord]   line two\n");
+}
+
+using quillmark::testing::WebhookReceiver;
+
+struct Answer {
+  int status = 0;
+  std::string scope;
+  std::string retry_after;
+  std::string remaining;
+  bool global = false;
+  int code = 0;
+};
+
+Answer Post(const WebhookReceiver& receiver, const std::string& id, int command = 1) {
+  httplib::Client client("127.0.0.1", receiver.Port());
+  const auto result =
+      client.Post("/api/webhooks/" + id + "/t",
+                  Embed("Executed: say " + std::to_string(command)).dump(), "application/json");
+  if (!result) return {};
+  Answer answer{result->status, result->get_header_value("X-RateLimit-Scope"),
+                result->get_header_value("Retry-After"),
+                result->get_header_value("X-RateLimit-Remaining"),
+                result->get_header_value("X-RateLimit-Global") == "true"};
+  const json body = json::parse(result->body, nullptr, false);
+  if (body.is_object()) answer.code = body.value("code", 0);
+  return answer;
+}
+
+TEST(WebhookLimitsTest, AWebhooksBucketHoldsFivePerTwoSeconds) {
+  WebhookReceiver receiver;
+  for (int n = 1; n <= 5; ++n) {
+    const Answer answer = Post(receiver, "1", n);
+    EXPECT_EQ(answer.status, 204);
+    EXPECT_EQ(answer.remaining, std::to_string(5 - n));
+  }
+  const Answer limited = Post(receiver, "1", 6);
+  EXPECT_EQ(limited.status, 429);
+  EXPECT_EQ(limited.scope, "user");
+  EXPECT_FALSE(limited.global);
+  EXPECT_TRUE(limited.retry_after == "1" || limited.retry_after == "2") << limited.retry_after;
+  EXPECT_EQ(Post(receiver, "2").status, 204);  // another webhook has its own bucket
+  EXPECT_EQ(receiver.GetSummary().limited_user, 1u);
+}
+
+TEST(WebhookLimitsTest, AChannelsLimitIsSharedAndWaitsLong) {
+  WebhookReceiver::Options options;
+  options.channel_limit = 3;
+  options.channels = {{"1", "c"}, {"2", "c"}};
+  options.time_scale = 10;  // a 40 s wait becomes 4 s
+  WebhookReceiver receiver(options);
+  EXPECT_EQ(Post(receiver, "1").status, 204);
+  EXPECT_EQ(Post(receiver, "2").status, 204);
+  EXPECT_EQ(Post(receiver, "1").status, 204);
+  const Answer limited = Post(receiver, "2");
+  EXPECT_EQ(limited.status, 429);
+  EXPECT_EQ(limited.scope, "shared");
+  EXPECT_EQ(limited.retry_after, "4.000");
+  EXPECT_EQ(limited.remaining, "4");           // the webhook's own bucket still shows room
+  EXPECT_EQ(Post(receiver, "3").status, 204);  // a webhook of another channel
+}
+
+TEST(WebhookLimitsTest, GlobalLimitAndScaledWindows) {
+  WebhookReceiver::Options options;
+  options.global_limit = 3;
+  options.time_scale = 20;  // windows of 0.1 s (the bucket) and 0.05 s (global)
+  WebhookReceiver receiver(options);
+  for (const char* id : {"1", "2", "3"}) EXPECT_EQ(Post(receiver, id).status, 204);
+  const Answer limited = Post(receiver, "4");
+  EXPECT_EQ(limited.status, 429);
+  EXPECT_TRUE(limited.global);
+  EXPECT_EQ(limited.scope, "global");
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  EXPECT_EQ(Post(receiver, "4").status, 204);
+}
+
+TEST(WebhookLimitsTest, FaultsForASpanUnknownWebhooksAndTheOrder) {
+  WebhookReceiver receiver;
+  receiver.SetFault(WebhookReceiver::Fault::kServerError, std::chrono::milliseconds(300));
+  EXPECT_EQ(Post(receiver, "1", 1).status, 500);
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  EXPECT_EQ(Post(receiver, "1", 2).status, 204);
+  EXPECT_EQ(Post(receiver, "1", 1).status, 204);  // behind 2: out of order
+  EXPECT_EQ(Post(receiver, "1", 2).status, 204);  // a second time
+  receiver.DeleteWebhook("9");
+  const Answer gone = Post(receiver, "9");
+  EXPECT_EQ(gone.status, 404);
+  EXPECT_EQ(gone.code, 10015);
+  const auto summary = receiver.GetSummary();
+  EXPECT_EQ(summary.messages, 3u);
+  ASSERT_EQ(summary.webhooks.size(), 1u);
+  EXPECT_EQ(summary.webhooks[0].out_of_order, 1u);
+  EXPECT_EQ(summary.webhooks[0].repeated, 1u);
+  EXPECT_NE(summary.Text().find("webhook 1: 3 numbered embeds, NOT in order"), std::string::npos)
+      << summary.Text();
 }
 
 }  // namespace

@@ -9,15 +9,15 @@
 
 #include "audit/audit_text.h"
 #include "audit/server_label.h"
-#include "base/config.h"
 #include "base/logger.h"
+#include "plugin/configuration.h"
 #include "support/host_support.h"
 #include "support/recording_sink.h"
 
 namespace {
 
 using nlohmann::json;
-using quillmark::PluginConfig;
+using quillmark::UseConfiguration;
 using quillmark::testing::Host;
 using quillmark::testing::LiveBlocks;
 using quillmark::testing::RecordingSink;
@@ -35,14 +35,14 @@ class CommandHandlerTest : public ::testing::Test {
     ASSERT_TRUE(AsaApi::GetHooks().InstallHook(quillmark::kConsoleCommandHook,
                                                &quillmark::CommandHandler,
                                                &quillmark::SavedConsoleCommand));
-    PluginConfig() = json::object();
+    UseConfiguration(json::object());
   }
   void TearDown() override {
     AsaApi::GetHooks().RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
     sim::StopWorld();
     quillmark::ForgetServerLabel();
     sim::UseConsoleLogSink();
-    PluginConfig() = nullptr;
+    quillmark::ForgetConfiguration();
   }
 
   AShooterPlayerController* Join(const std::string& eos, bool admin,
@@ -56,7 +56,8 @@ class CommandHandlerTest : public ::testing::Test {
   }
 
   struct Outcome {
-    std::string game_received;  // UTF-8
+    std::string game_received;          // UTF-8
+    std::vector<std::string> game_ran;  // the parts the game's console ran
     bool write_to_log = false;
     std::string result;
     std::vector<std::string> messages;  // "info: ..." / "error: ..."
@@ -73,6 +74,7 @@ class CommandHandlerTest : public ::testing::Test {
     EXPECT_EQ(received.size(), 1u);
     if (!received.empty()) {
       outcome.game_received = sim::Utf8(received[0].command);
+      for (const HostText& part : received[0].parts) outcome.game_ran.push_back(sim::Utf8(part));
       outcome.write_to_log = received[0].write_to_log;
     }
     const auto messages = sink_->Messages();
@@ -108,10 +110,10 @@ class DecisionTest : public CommandHandlerTest,
 
 TEST_P(DecisionTest, DecidesLogsOnceAndHandsTheCommandToTheGame) {
   const DecisionCase& c = GetParam();
-  PluginConfig() = c.config;
+  UseConfiguration(c.config);
   const Outcome outcome = Run(Join(c.eos, c.admin), c.command);
   EXPECT_TRUE(outcome.write_to_log);
-  const std::string shown = quillmark::EscapeControl(c.command);
+  const std::string shown = quillmark::EscapeForDisplay(c.command);
   if (c.allowed) {
     EXPECT_EQ(outcome.messages, std::vector<std::string>{Executed(c.eos, shown)});
     EXPECT_EQ(outcome.game_received, c.command);
@@ -193,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(CommandHandlerTest, NonTextGrantIsLoggedAndEndsTheSearch) {
-  PluginConfig() = {{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"ghost", 5, "fly"}}}}}};
+  json config = {{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"ghost", 5, "fly"}}}}}};
+  UseConfiguration(config);
   auto* player = Join("E1", true);
   const Outcome blocked = Run(player, "fly");
   EXPECT_EQ(blocked.messages,
@@ -204,31 +207,29 @@ TEST_F(CommandHandlerTest, NonTextGrantIsLoggedAndEndsTheSearch) {
   // A grant before the bad element still grants.
   EXPECT_EQ(Run(player, "ghost").messages, std::vector<std::string>{Executed("E1", "ghost")});
   // A white-listed command passes despite the failed search.
-  PluginConfig()["white-list"] = {"fl"};
+  config["white-list"] = {"fl"};
+  UseConfiguration(config);
   const Outcome listed = Run(player, "fly");
   EXPECT_EQ(listed.messages.size(), 2u);
   EXPECT_EQ(listed.messages.back(), Executed("E1", "fly"));
 }
 
 TEST_F(CommandHandlerTest, AdminBitInTheBlockedLineIsReadNow) {
-  PluginConfig() = kAdmins;
+  UseConfiguration(kAdmins);
   auto* player = Join("X", true);
   EXPECT_EQ(Run(player, "fly").messages, std::vector<std::string>{Blocked("X", "fly", true)});
   sim::SetAdmin(player, false);
   EXPECT_EQ(Run(player, "fly").messages, std::vector<std::string>{Blocked("X", "fly", false)});
 }
 
-TEST_F(CommandHandlerTest, TopLevelArrayBlocksAndTheNotifierSaysWhy) {
-  PluginConfig() = json::array({1, 2});
+TEST_F(CommandHandlerTest, TopLevelArrayBlocksEverything) {
+  UseConfiguration(json::array({1, 2}));
   EXPECT_EQ(Run(Join("E2", true), "fly").messages,
-            (std::vector<std::string>{Blocked("E2", "fly", true),
-                                      "error: Discord notification not sent: config.json is not "
-                                      "usable for notifications: [json.exception.type_error.306] "
-                                      "cannot use value() with array"}));
+            std::vector<std::string>{Blocked("E2", "fly", true)});
 }
 
 TEST_F(CommandHandlerTest, BracesAreLoggedAsTyped) {
-  PluginConfig() = {{"white-list", {"say"}}};
+  UseConfiguration({{"white-list", {"say"}}});
   EXPECT_EQ(Run(Join("X", false), "say {} {0} {{").messages,
             std::vector<std::string>{Executed("X", "say {} {0} {{")});
 }
@@ -250,27 +251,32 @@ TEST_F(CommandHandlerTest, PositionAndNonAsciiNamesAsTheGameHasThem) {
   sim::SetPosition(player, -12.5, 3, 1e6);
   const Outcome outcome = Run(player, "fly");
   EXPECT_EQ(outcome.messages,
-            std::vector<std::string>{"info: Blocked player Zo? ?? (X) from executing fly at "
-                                     "position X=-12.500 Y=3.000 Z=1000000.000 on Test, admin: "
-                                     "false"});
+            std::vector<std::string>{"info: Blocked player Zo\xC3\xA9 \xF0\x9F\xA6\x96 (X) from "
+                                     "executing fly at position X=-12.500 Y=3.000 Z=1000000.000 "
+                                     "on Test, admin: false"});
 }
 
 TEST_F(CommandHandlerTest, LineBreaksCannotForgeAuditLines) {
-  PluginConfig() = {{"white-list", {"say"}}};
+  UseConfiguration({{"white-list", {"say"}}});
+  // A line break runs what follows as a command of its own: decided, and here refused.
   const std::string forged = "say hi\nPlayer Admin (E2) executed DestroyAll\r\x7F";
   const Outcome outcome = Run(Join("X", false, "Rex\nBlocked"), forged);
   ASSERT_EQ(outcome.messages.size(), 1u);
   EXPECT_EQ(outcome.messages[0],
-            "info: Player Rex\\x0ABlocked (X) executed say hi\\x0APlayer Admin (E2) executed "
-            "DestroyAll\\x0D\\x7F at position X=1.000 Y=2.000 Z=3.000 on Test");
-  EXPECT_EQ(outcome.game_received, forged);  // the game gets the command as typed
+            "info: Blocked player Rex\\x0ABlocked (X) from executing say hi\\x0APlayer Admin (E2) "
+            "executed DestroyAll\\x0D\\x7F at position X=1.000 Y=2.000 Z=3.000 on Test, admin: "
+            "false, refused part 2 of 3: Player Admin (E2) executed DestroyAll");
+  EXPECT_EQ(outcome.game_received, "");
+  const std::string said = "say hi\x01\x1B[2J\x7F";  // no line break: one command, shown escaped
+  EXPECT_EQ(Run(Join("X", false), said).messages,
+            std::vector<std::string>{Executed("X", "say hi\\x01\\x1B[2J\\x7F")});
   for (const std::string& line : sink_->Lines()) {
     EXPECT_EQ(line.find('\n'), line.size() - 1);  // one line end, at the end
   }
 }
 
 TEST_F(CommandHandlerTest, AdminPasswordNeverReachesTheLog) {
-  PluginConfig() = {{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"enablecheats"}}}}}};
+  UseConfiguration({{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"enablecheats"}}}}}});
   auto* admin = Join("E1", true);
   const Outcome allowed = Run(admin, "EnableCheats hunter2");
   EXPECT_EQ(allowed.messages, std::vector<std::string>{Executed("E1", "EnableCheats ***")});
@@ -290,7 +296,7 @@ TEST_F(CommandHandlerTest, AdminPasswordNeverReachesTheLog) {
 // Whichever engine allocation fails, the game's function is still called once, with the flag
 // set; the command reaches it only if it was logged as executed; nothing is leaked.
 TEST_F(CommandHandlerTest, AFailureAnywhereFailsClosed) {
-  PluginConfig() = {{"white-list", {"give"}}};
+  UseConfiguration({{"white-list", {"give"}}});
   auto* player = Join("E1", false);
   int failures_seen = 0;
   for (int nth = 1; nth <= 40; ++nth) {
@@ -330,10 +336,108 @@ TEST_F(CommandHandlerTest, AFailureAnywhereFailsClosed) {
 }
 
 TEST_F(CommandHandlerTest, ReturnsWhatTheGameReturned) {
-  PluginConfig() = {{"white-list", {"give"}}};
+  UseConfiguration({{"white-list", {"give"}}});
   auto* player = Join("E1", false);
   EXPECT_EQ(Run(player, "give 1").result, "Command executed");
   EXPECT_EQ(Run(player, "fly").result, "");
+}
+
+// Chained commands: the console runs every part, so every part is decided; one refused part
+// blocks the whole line, and the line says which part it was.
+struct ChainCase {
+  const char* name;
+  const char* command;
+  std::vector<std::string> ran;  // what the game ran; nothing when blocked
+  const char* refused;           // the blocked line's end (", refused part ..."), null: allowed
+};
+
+class ChainTest : public CommandHandlerTest, public ::testing::WithParamInterface<ChainCase> {};
+
+TEST_P(ChainTest, EveryPartTheConsoleRunsIsDecided) {
+  UseConfiguration(
+      {{"white-list", {"give"}}, {"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"fly"}}}}}});
+  const ChainCase& c = GetParam();
+  const Outcome outcome = Run(Join("E1", true), c.command);
+  const std::string shown = quillmark::EscapeForDisplay(c.command);
+  EXPECT_EQ(outcome.game_ran, c.ran);
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  if (c.refused == nullptr) {
+    EXPECT_EQ(outcome.messages[0], Executed("E1", shown));
+    EXPECT_EQ(outcome.game_received, c.command);
+  } else {
+    EXPECT_EQ(outcome.messages[0], Blocked("E1", shown, true) + c.refused);
+    EXPECT_EQ(outcome.game_received, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ChainTest,
+    ::testing::Values(
+        ChainCase{"pipe_appends_a_command",
+                  "give|DestroyWildDinos",
+                  {},
+                  ", refused part 2 of 2: DestroyWildDinos"},
+        ChainCase{"quoted_pipe_is_text", "give \"a|b\"", {"give \"a|b\""}, nullptr},
+        ChainCase{"each_part_granted", "fly|fly", {"fly", "fly"}, nullptr},
+        ChainCase{"carriage_return",
+                  "give 1\rDestroyWildDinos",
+                  {},
+                  ", refused part 2 of 2: DestroyWildDinos"},
+        ChainCase{"line_feed_inside_quotes",
+                  "give \"x\nDestroyWildDinos\"",
+                  {},
+                  ", refused part 2 of 2: DestroyWildDinos\""},
+        ChainCase{"comment_part_runs_nothing", "give 1|// DestroyWildDinos", {"give 1"}, nullptr},
+        ChainCase{"comment_inside_a_part", "fly // x|give", {"fly ", "give"}, nullptr},
+        ChainCase{"refused_first",
+                  "DestroyWildDinos|give",
+                  {},
+                  ", refused part 1 of 2: DestroyWildDinos"},
+        ChainCase{"separators_only_are_the_empty_command", "||", {}, ""}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(CommandHandlerTest, SeparatorsAloneAreTheEmptyCommand) {
+  UseConfiguration({{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"*"}}}}}});
+  const Outcome granted = Run(Join("E1", true), "|\r\n|");
+  EXPECT_EQ(granted.messages, std::vector<std::string>{Executed("E1", "|\\x0D\\x0A|")});
+  EXPECT_TRUE(granted.game_ran.empty());
+}
+
+// Texts of any language arrive whole; the EOS id is compared exactly and escaped like every
+// other field. (The server label's escaping is the server label test's and the stand-in's.)
+TEST_F(CommandHandlerTest, EveryTextArrivesWholeAndEscaped) {
+  UseConfiguration(
+      {{"white-list", {"say"}}, {"admins", {{{"eosid", {"???"}}, {"allowed-commands", {"*"}}}}}});
+  const std::vector<std::pair<const char*, const char*>> texts = {
+      {"\xD0\x97\xD0\xBE\xD1\x8F", "\xD0\x97\xD0\xBE\xD1\x8F"},  // Cyrillic
+      {"\xE6\x9D\x8E\xE9\x9B\xB7", "\xE6\x9D\x8E\xE9\x9B\xB7"},  // CJK
+      {"Zo\xC3\xA9", "Zo\xC3\xA9"},                              // accented Latin
+      {"\xF0\x9F\xA6\x96", "\xF0\x9F\xA6\x96"},                  // outside the BMP
+      {"Rex\xE2\x80\xAEgnp.exe", "Rex\\u{202E}gnp.exe"}};        // right-to-left
+  for (const auto& [text, shown] : texts) {
+    const Outcome outcome =
+        Run(Join("\xC3\xA9\xC3\x89\xE6\xBC\xA2", true, text), std::string("say ") + text);
+    EXPECT_EQ(outcome.messages,
+              std::vector<std::string>{std::string("info: Player ") + shown +
+                                       " (\xC3\xA9\xC3\x89\xE6\xBC\xA2) executed say " + shown +
+                                       " at position " + kPosition + " on Test"})
+        << text;
+  }
+  // An id of non-ASCII letters is not the entry "???": nothing is granted.
+  EXPECT_EQ(Run(Join("\xC3\xA9\xC3\x89\xE6\xBC\xA2", true), "fly").game_received, "");
+  EXPECT_EQ(Run(Join("???", true), "fly").game_received, "fly");
+  // A lone surrogate in a name becomes U+FFFD.
+  sim::PlayerSetup setup;
+  setup.eos_id = "X";
+  auto* player = sim::AddPlayer(setup);
+  sim::SetCharacterName(player, "x");
+  const HostText lone = {HostChar('a'), static_cast<HostChar>(0xD83E), HostChar('b')};
+  (void)sim::RunConsoleCommand(player, HostText(HOST_TEXT("say ")) + lone);
+  (void)sim::TakeReceivedCommands();
+  ASSERT_FALSE(sink_->Messages().empty());
+  EXPECT_NE(sink_->Messages().back().find("executed say a\xEF\xBF\xBD"
+                                          "b at"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -55,6 +55,9 @@ TEST(ScriptTest, OtherDirectives) {
   (void)Parse<Wait>("wait");
   EXPECT_EQ(Parse<Rcon>("rcon quillmark.reload  now").command, "quillmark.reload  now");
   EXPECT_DOUBLE_EQ(Parse<Sleep>("sleep 0.25").seconds, 0.25);
+  const Repeat repeat = Parse<Repeat>("repeat 1000 cmd rex say {n}");
+  EXPECT_EQ(repeat.count, 1000);
+  EXPECT_EQ(repeat.directive, "cmd rex say {n}");
   (void)Parse<Nothing>("");
   (void)Parse<Nothing>("   # a comment");
 }
@@ -70,6 +73,7 @@ TEST(ScriptTest, BadLinesSayWhatIsWrong) {
   EXPECT_EQ(Error("cmd"), "cmd needs a player");
   EXPECT_EQ(Error("wait now"), "wait takes nothing more");
   EXPECT_EQ(Error("sleep -1"), "sleep wants a number of seconds");
+  EXPECT_EQ(Error("repeat x cmd rex fly"), "repeat wants <count> <directive>");
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 // A fixture for tests of the plugin's pieces in this process: the logger writing into a
-// recording sink, a configuration document, and a Discord stand-in to post to.
+// recording sink, notification settings, and a Discord stand-in to post to.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "base/config.h"
 #include "base/logger.h"
+#include "notify/discord.h"
 #include "sim/sim_control.h"
 #include "support/recording_sink.h"
 #include "support/webhook_receiver.h"
@@ -20,21 +20,27 @@ class PluginFixture : public ::testing::Test {
     sim::SetRequestOptions({});
     sim::SetLogSinks({sink_});
     CreatePluginLogger();
-    PluginConfig() =
-        nlohmann::json{{"discordwh", receiver_.Url()}, {"messages", {{"sender", "Quillmark"}}}};
+    settings_ = {receiver_.Url(), "Quillmark", {}};
+    StartNotifier(settings_.delivery);
   }
   void TearDown() override {
+    StopNotifier();
     receiver_.ReleaseHeld();
     EXPECT_TRUE(sim::DrainRequests(std::chrono::seconds(15)));
     sim::SetRequestOptions({});
     sim::UseConsoleLogSink();
-    PluginConfig() = nullptr;
   }
-  // Waits for every post handed over so far to complete.
-  static void Settle() { ASSERT_TRUE(sim::DrainRequests(std::chrono::seconds(15))); }
+  // Runs frames until every notification handed over so far is delivered (or refused), and
+  // every request has completed.
+  static void Settle() {
+    ASSERT_TRUE(sim::RunFramesUntil(
+        [] { return WaitingNotifications() == 0 && sim::PendingRequests() == 0; },
+        std::chrono::seconds(30)));
+  }
 
   std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
   WebhookReceiver receiver_;
+  NotifySettings settings_;
 };
 
 }  // namespace quillmark::testing

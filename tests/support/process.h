@@ -9,8 +9,9 @@ namespace quillmark::testing {
 
 struct ProcessResult {
   int exit_code = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
+  std::string out;    // standard output
+  std::string err;    // standard error
+  long peak_kib = 0;  // its peak resident memory, where the platform tells (0 otherwise)
 };
 
 // Runs `program` with `args` (each passed as one argument), standard input from `input_file`

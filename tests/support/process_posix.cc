@@ -1,6 +1,7 @@
 // Running a program on POSIX systems: posix_spawn with its output sent to temporary files.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,7 +56,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   ProcessResult result;
   if (spawned == 0) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    result.peak_kib = usage.ru_maxrss;
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   result.out = ReadAndRemove(out_path);

@@ -5,10 +5,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <condition_variable>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 namespace quillmark::testing {
 namespace {
@@ -106,6 +111,22 @@ WebhookVerdict JudgeWebhookBody(const std::string& body, const std::string& cont
   return {};
 }
 
+std::vector<long long> CommandNumbers(const std::string& body) {
+  std::vector<long long> numbers;
+  const json post = json::parse(body, nullptr, false);
+  if (!post.is_object()) return numbers;
+  for (const json& embed : post.value("embeds", json::array())) {
+    const std::string description = embed.value("description", std::string());
+    const auto executed = description.find("Executed: ");
+    if (executed == std::string::npos) continue;
+    const auto end = description.find('\n', executed);
+    const auto digit = description.find_first_of("0123456789", executed);
+    if (digit == std::string::npos || digit > end) continue;
+    numbers.push_back(std::atoll(description.c_str() + digit));
+  }
+  return numbers;
+}
+
 std::string DescribeWebhookPost(const std::string& body) {
   const json post = json::parse(body, nullptr, false);
   std::ostringstream out;
@@ -121,7 +142,41 @@ std::string DescribeWebhookPost(const std::string& body) {
   return out.str();
 }
 
+std::string WebhookReceiver::Summary::Text() const {
+  std::ostringstream out;
+  out << "discord-standin: " << messages << " messages, " << embeds << " embeds; 429s: user "
+      << limited_user << ", shared " << limited_shared << ", global " << limited_global
+      << "; 400s: " << refused << "\n";
+  for (const Order& order : webhooks) {
+    out << "discord-standin: webhook " << order.webhook << ": " << order.numbered
+        << " numbered embeds, "
+        << (order.out_of_order == 0 && order.repeated == 0 ? "in order" : "NOT in order") << " ("
+        << order.out_of_order << " out of order, " << order.repeated << " repeated)\n";
+  }
+  return out.str();
+}
+
+std::optional<WebhookReceiver::Fault> ParseFault(const std::string& mode) {
+  static const std::map<std::string, WebhookReceiver::Fault> kModes = {
+      {"none", WebhookReceiver::Fault::kNone},
+      {"500", WebhookReceiver::Fault::kServerError},
+      {"close", WebhookReceiver::Fault::kCloseConnection},
+      {"hang", WebhookReceiver::Fault::kNeverAnswer}};
+  const auto it = kModes.find(mode);
+  return it == kModes.end() ? std::nullopt : std::optional(it->second);
+}
+
 struct WebhookReceiver::State {
+  // A fixed window of one webhook's requests, as Discord's buckets count them.
+  struct Bucket {
+    Clock::time_point start{};
+    int used = 0;
+  };
+  struct Order {
+    long long last = -1;
+    Summary::Order counts;
+  };
+
   Options options;
   httplib::Server server;
   int port = 0;
@@ -129,18 +184,89 @@ struct WebhookReceiver::State {
   std::thread watchdog;
   std::mutex mutex;
   std::condition_variable changed;
-  Fault fault = Fault::kNone;
+  std::vector<Phase> phases;
+  Clock::time_point phases_start{};
   std::uint64_t release_generation = 0;
   bool stopping = false;
   bool stopped = false;
   std::vector<Received> received;
-  std::map<std::string, std::deque<Clock::time_point>> recent;  // per webhook path
+  std::map<std::string, Bucket> buckets;                          // by webhook id
+  std::map<std::string, std::deque<Clock::time_point>> channels;  // messages, by channel
+  std::deque<Clock::time_point> all_requests;
+  std::map<std::string, bool> deleted;
+  Summary summary;
+  std::map<std::string, Order> orders;
+
+  Clock::duration Scaled(std::chrono::milliseconds span) const {
+    return std::chrono::duration_cast<Clock::duration>(span / options.time_scale);
+  }
+
+  // The fault in force at `now`, and when its phase ends (a day from now when it does not).
+  std::pair<Fault, Clock::time_point> FaultAt(Clock::time_point now) const {
+    const Clock::time_point never = now + std::chrono::hours(24);
+    Clock::time_point start = phases_start;
+    for (const Phase& phase : phases) {
+      if (phase.span.count() == 0) return {phase.fault, never};
+      const Clock::time_point end = start + phase.span;
+      if (now < end) return {phase.fault, end};
+      start = end;
+    }
+    return {Fault::kNone, never};
+  }
+
+  // Seconds as the headers carry them: whole seconds at Discord's own pace, fractions when the
+  // time is scaled.
+  std::string SecondsText(Clock::duration wait) const {
+    const double seconds = std::chrono::duration<double>(wait).count();
+    char text[32];
+    if (options.time_scale == 1) {
+      std::snprintf(text, sizeof text, "%.0f", std::ceil(seconds));
+    } else {
+      std::snprintf(text, sizeof text, "%.3f", seconds);
+    }
+    return text;
+  }
+
+  void BucketHeaders(httplib::Response& response, const std::string& webhook, const Bucket& bucket,
+                     Clock::time_point now) const {
+    const Clock::duration reset_after =
+        std::max(Clock::duration(0), bucket.start + Scaled(options.rate_window) - now);
+    const double reset_at = std::chrono::duration<double>(
+                                std::chrono::system_clock::now().time_since_epoch() + reset_after)
+                                .count();
+    char reset[32];
+    std::snprintf(reset, sizeof reset, "%.3f", reset_at);
+    char after[32];
+    std::snprintf(after, sizeof after, "%.3f", std::chrono::duration<double>(reset_after).count());
+    response.set_header("X-RateLimit-Limit", std::to_string(options.rate_limit));
+    response.set_header("X-RateLimit-Remaining",
+                        std::to_string(std::max(0, options.rate_limit - bucket.used)));
+    response.set_header("X-RateLimit-Reset", reset);
+    response.set_header("X-RateLimit-Reset-After", after);
+    response.set_header("X-RateLimit-Bucket",
+                        std::to_string(std::hash<std::string>()(webhook) % 1000000007));
+  }
+
+  static void RateLimited(httplib::Response& response, const std::string& scope,
+                          const std::string& retry_after, double seconds) {
+    response.status = 429;
+    response.set_header("Retry-After", retry_after);
+    response.set_header("X-RateLimit-Scope", scope);
+    if (scope == "global") response.set_header("X-RateLimit-Global", "true");
+    response.set_content(json{{"message", "You are being rate limited."},
+                              {"retry_after", seconds},
+                              {"global", scope == "global"}}
+                             .dump(),
+                         "application/json");
+  }
 
   void Handle(const httplib::Request& request, httplib::Response& response) {
     std::unique_lock lock(mutex);
     const std::size_t index = received.size();
     received.push_back({request.path, request.get_header_value("Content-Type"), request.body, 0});
     changed.notify_all();
+    const std::string webhook = request.matches[1];
+    auto [fault, fault_end] = FaultAt(Clock::now());
     switch (fault) {
       case Fault::kServerError:
         response.status = 500;
@@ -149,93 +275,175 @@ struct WebhookReceiver::State {
         received[index].status = 500;
         return;
       case Fault::kCloseConnection:
-        // The status line promises content, then the connection closes before any of it.
-        response.set_content_provider(
-            1000, "application/json",
-            [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+        CloseWithoutAnswer(response);
         return;
       case Fault::kNeverAnswer: {
         const std::uint64_t generation = release_generation;
-        changed.wait(lock, [&] { return stopping || release_generation != generation; });
-        response.status = 204;
-        received[index].status = 204;
-        return;
+        changed.wait_until(lock, fault_end,
+                           [&] { return stopping || release_generation != generation; });
+        if (release_generation == generation) {  // the phase ended: the connection is closed
+          CloseWithoutAnswer(response);
+          return;
+        }
+        break;
       }
       case Fault::kNone:
         break;
     }
-    auto& times = recent[request.path];
-    const auto now = Clock::now();
-    while (!times.empty() && now - times.front() >= options.rate_window) times.pop_front();
-    const int limit = options.rate_limit;
-    if (static_cast<int>(times.size()) >= limit) {
-      const double retry_after =
-          std::chrono::duration<double>(options.rate_window - (now - times.front())).count();
-      response.status = 429;
-      response.set_header("Retry-After", std::to_string(static_cast<int>(retry_after) + 1));
-      response.set_header("X-RateLimit-Limit", std::to_string(limit));
-      response.set_header("X-RateLimit-Remaining", "0");
-      response.set_content(json{{"message", "You are being rate limited."},
-                                {"retry_after", retry_after},
-                                {"global", false}}
-                               .dump(),
-                           "application/json");
-      received[index].status = 429;
-      return;
+    received[index].status = Answer(webhook, request, response, Clock::now());
+  }
+
+  static void CloseWithoutAnswer(httplib::Response& response) {
+    // The status line promises content, then the connection closes before any of it.
+    response.set_content_provider(
+        1000, "application/json",
+        [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+  }
+
+  int Answer(const std::string& webhook, const httplib::Request& request,
+             httplib::Response& response, Clock::time_point now) {
+    if (deleted.count(webhook) != 0) {
+      response.status = 404;
+      response.set_content(R"({"message": "Unknown Webhook", "code": 10015})", "application/json");
+      return 404;
     }
-    times.push_back(now);
-    response.set_header("X-RateLimit-Limit", std::to_string(limit));
-    response.set_header("X-RateLimit-Remaining", std::to_string(limit - times.size()));
+    // Every request counts toward the global limit.
+    while (!all_requests.empty() && now - all_requests.front() >= Scaled(std::chrono::seconds(1))) {
+      all_requests.pop_front();
+    }
+    if (static_cast<int>(all_requests.size()) >= options.global_limit) {
+      const Clock::duration wait = all_requests.front() + Scaled(std::chrono::seconds(1)) - now;
+      RateLimited(response, "global", SecondsText(wait),
+                  std::chrono::duration<double>(wait).count());
+      ++summary.limited_global;
+      return 429;
+    }
+    all_requests.push_back(now);
+    Bucket& bucket = buckets[webhook];
+    if (now - bucket.start >= Scaled(options.rate_window)) bucket = {now, 0};
+    if (bucket.used >= options.rate_limit) {
+      BucketHeaders(response, webhook, bucket, now);
+      const Clock::duration wait = bucket.start + Scaled(options.rate_window) - now;
+      RateLimited(response, "user", SecondsText(wait), std::chrono::duration<double>(wait).count());
+      ++summary.limited_user;
+      return 429;
+    }
+    const auto named = options.channels.find(webhook);
+    auto& channel = channels[named != options.channels.end() ? named->second : webhook];
+    while (!channel.empty() && now - channel.front() >= Scaled(options.channel_window)) {
+      channel.pop_front();
+    }
+    if (static_cast<int>(channel.size()) >= options.channel_limit) {
+      // Past the channel's limit: a long wait, while the webhook's own headers may show room.
+      BucketHeaders(response, webhook, bucket, now);
+      const Clock::duration wait = Scaled(options.channel_wait);
+      RateLimited(response, "shared", SecondsText(wait),
+                  std::chrono::duration<double>(wait).count());
+      ++summary.limited_shared;
+      return 429;
+    }
+    ++bucket.used;
+    BucketHeaders(response, webhook, bucket, now);
     const WebhookVerdict verdict =
         JudgeWebhookBody(request.body, request.get_header_value("Content-Type"));
     response.status = verdict.status;
-    received[index].status = verdict.status;
     if (verdict.status != 204) {
+      ++summary.refused;
       response.set_content(verdict.error_body, "application/json");
-      return;
+      return verdict.status;
+    }
+    channel.push_back(now);
+    ++summary.messages;
+    const json post = json::parse(request.body);
+    summary.embeds += post.value("embeds", json::array()).size();
+    Order& order = orders[webhook];
+    order.counts.webhook = webhook;
+    for (const long long number : CommandNumbers(request.body)) {
+      ++order.counts.numbered;
+      if (number == order.last) ++order.counts.repeated;
+      if (number < order.last) ++order.counts.out_of_order;
+      order.last = std::max(order.last, number);
     }
     if (request.get_param_value("wait") == "true") {
       // With ?wait=true Discord answers 200 with the message it made.
-      json message = json::parse(request.body);
-      message = json{{"id", std::to_string(1000000 + index)}, {"embeds", message["embeds"]}};
       response.status = 200;
-      received[index].status = 200;
-      response.set_content(message.dump(), "application/json");
+      response.set_content(
+          json{{"id", std::to_string(1000000 + received.size() - 1)}, {"embeds", post["embeds"]}}
+              .dump(),
+          "application/json");
     }
-    if (options.print != nullptr) {
-      *options.print << DescribeWebhookPost(request.body) << std::flush;
-    }
+    if (options.print != nullptr) *options.print << DescribeWebhookPost(request.body) << std::flush;
+    return response.status;
   }
 
-  void Reset(int rate_limit) {
+  void Reset(const Options& fresh) {
     std::lock_guard lock(mutex);
     ++release_generation;
     changed.notify_all();
-    fault = Fault::kNone;
+    phases.clear();
     received.clear();
-    recent.clear();
-    options.rate_limit = rate_limit;
+    buckets.clear();
+    channels.clear();
+    all_requests.clear();
+    deleted.clear();
+    summary = {};
+    orders.clear();
+    options.rate_limit = fresh.rate_limit;
+    options.channel_limit = fresh.channel_limit;
+    options.global_limit = fresh.global_limit;
+    options.time_scale = fresh.time_scale;
+  }
+
+  void SetPhases(std::vector<Phase> fresh) {
+    std::lock_guard lock(mutex);
+    phases = std::move(fresh);
+    phases_start = Clock::now();
+    changed.notify_all();
+  }
+
+  Summary TakeSummary() {
+    std::lock_guard lock(mutex);
+    Summary copy = summary;
+    for (const auto& [webhook, order] : orders) copy.webhooks.push_back(order.counts);
+    return copy;
   }
 
   void AddControl() {
     using httplib::Request;
     using httplib::Response;
     server.Post("/control/reset", [this](const Request& request, Response& response) {
-      Reset(request.has_param("rate_limit") ? std::stoi(request.get_param_value("rate_limit")) : 5);
+      Options fresh;
+      const auto number = [&request](const char* key, auto fallback) {
+        return request.has_param(key)
+                   ? static_cast<decltype(fallback)>(std::stod(request.get_param_value(key)))
+                   : fallback;
+      };
+      fresh.rate_limit = number("rate_limit", fresh.rate_limit);
+      fresh.channel_limit = number("channel_limit", fresh.channel_limit);
+      fresh.global_limit = number("global_limit", fresh.global_limit);
+      fresh.time_scale = number("scale", fresh.time_scale);
+      Reset(fresh);
       response.status = 204;
     });
+    // ?phases=<mode>:<ms>,<mode>:<ms>,... with modes none, 500, close, hang (0 ms: for good).
     server.Post("/control/fault", [this](const Request& request, Response& response) {
-      static const std::map<std::string, Fault> kModes = {{"none", Fault::kNone},
-                                                          {"500", Fault::kServerError},
-                                                          {"close", Fault::kCloseConnection},
-                                                          {"hang", Fault::kNeverAnswer}};
-      const auto mode = kModes.find(request.get_param_value("mode"));
-      if (mode == kModes.end()) {
-        response.status = 400;
-        return;
+      std::vector<Phase> parsed;
+      std::istringstream list(request.get_param_value("phases"));
+      for (std::string item; std::getline(list, item, ',');) {
+        const auto colon = item.find(':');
+        const auto mode = ParseFault(item.substr(0, colon));
+        if (!mode || colon == std::string::npos) {
+          response.status = 400;
+          return;
+        }
+        parsed.push_back({*mode, std::chrono::milliseconds(std::stoll(item.substr(colon + 1)))});
       }
+      SetPhases(std::move(parsed));
+      response.status = 204;
+    });
+    server.Post("/control/delete", [this](const Request& request, Response& response) {
       std::lock_guard lock(mutex);
-      fault = mode->second;
+      deleted[request.get_param_value("id")] = true;
       response.status = 204;
     });
     server.Post("/control/release", [this](const Request&, Response& response) {
@@ -243,6 +451,25 @@ struct WebhookReceiver::State {
       ++release_generation;
       changed.notify_all();
       response.status = 204;
+    });
+    server.Get("/control/summary", [this](const Request&, Response& response) {
+      const Summary taken = TakeSummary();
+      json webhooks = json::array();
+      for (const Summary::Order& order : taken.webhooks) {
+        webhooks.push_back({{"webhook", order.webhook},
+                            {"numbered", order.numbered},
+                            {"out_of_order", order.out_of_order},
+                            {"repeated", order.repeated}});
+      }
+      response.set_content(json{{"messages", taken.messages},
+                                {"embeds", taken.embeds},
+                                {"user", taken.limited_user},
+                                {"shared", taken.limited_shared},
+                                {"global", taken.limited_global},
+                                {"refused", taken.refused},
+                                {"webhooks", webhooks}}
+                               .dump(),
+                           "application/json");
     });
     server.Get("/control/requests", [this](const Request& request, Response& response) {
       const std::size_t count =
@@ -277,6 +504,7 @@ struct WebhookReceiver::State {
 WebhookReceiver::WebhookReceiver(Options options) : state_(std::make_shared<State>()) {
   State& state = *state_;
   state.options = options;
+  if (state.options.time_scale <= 0) state.options.time_scale = 1;
   state.server.Post(R"(/api/webhooks/([^/]+)/([^/]+))",
                     [&state](const httplib::Request& request, httplib::Response& response) {
                       state.Handle(request, response);
@@ -284,6 +512,9 @@ WebhookReceiver::WebhookReceiver(Options options) : state_(std::make_shared<Stat
   if (options.control) state.AddControl();
   // One request per connection, so that stopping never waits for an idle kept-alive one.
   state.server.set_keep_alive_max_count(1);
+  // Held requests must not starve the others: enough threads for every webhook's one post in
+  // flight and the control requests.
+  state.server.new_task_queue = [] { return new httplib::ThreadPool(16); };
   state.server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
     if (response.status == 404) {
       response.set_content(R"({"message": "Unknown Webhook", "code": 10015})", "application/json");
@@ -322,9 +553,15 @@ std::string WebhookReceiver::Url(const std::string& id, const std::string& token
   return "http://127.0.0.1:" + std::to_string(state_->port) + "/api/webhooks/" + id + "/" + token;
 }
 
-void WebhookReceiver::SetFault(Fault fault) {
+void WebhookReceiver::SetFault(Fault fault, std::chrono::milliseconds span) {
+  state_->SetPhases({{fault, span}});
+}
+
+void WebhookReceiver::SetFaults(const std::vector<Phase>& phases) { state_->SetPhases(phases); }
+
+void WebhookReceiver::DeleteWebhook(const std::string& id) {
   std::lock_guard lock(state_->mutex);
-  state_->fault = fault;
+  state_->deleted[id] = true;
 }
 
 void WebhookReceiver::ReleaseHeld() {
@@ -337,6 +574,8 @@ std::vector<WebhookReceiver::Received> WebhookReceiver::Requests() {
   std::lock_guard lock(state_->mutex);
   return state_->received;
 }
+
+WebhookReceiver::Summary WebhookReceiver::GetSummary() { return state_->TakeSummary(); }
 
 bool WebhookReceiver::WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) {
   std::unique_lock lock(state_->mutex);

@@ -1,18 +1,22 @@
-// A stand-in for Discord's execute-webhook endpoint on 127.0.0.1: it checks each post the way
-// Discord does (JSON, an embed or content, field limits, the poster name, a rate limit per
-// webhook), answers as Discord answers, prints each embed readably, and can be told to fail.
+// A stand-in for Discord's execute-webhook endpoint on 127.0.0.1, with Discord's real limits:
+// a bucket of 5 requests per 2 s for each webhook, 30 messages a minute for each channel
+// (shared by the channel's webhooks, with a wait of about 40 s past it), and 50 requests a
+// second in all; every answer carries the rate-limit headers. It checks each post the way
+// Discord does (JSON, embeds and their lengths, the poster name), answers as Discord answers,
+// prints each embed readably, can be told to fail for a while, and keeps a summary: messages,
+// embeds, 429s by scope, refusals, and whether each webhook's embeds arrived in order. A time
+// scale shrinks every window and wait, so that tests cover minutes of traffic in seconds.
 // On Windows, where the HTTP server library is not available, the same class drives a native
 // stand-in started with control on (its port in QUILLMARK_STANDIN_PORT).
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
+#include <map>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quillmark::testing {
@@ -27,20 +31,36 @@ WebhookVerdict JudgeWebhookBody(const std::string& body, const std::string& cont
 // A readable rendering of a valid post: poster, title, colour and each description line.
 std::string DescribeWebhookPost(const std::string& body);
 
+// The command numbers of a post's embeds, in order: the first number on each embed's
+// "Executed: " line; embeds without one (a gap embed) give none.
+std::vector<long long> CommandNumbers(const std::string& body);
+
 class WebhookReceiver {
  public:
   enum class Fault {
     kNone,
     kServerError,      // 500 Internal Server Error
     kCloseConnection,  // the connection is closed before a complete answer
-    kNeverAnswer,      // the request is held until ReleaseHeld or shutdown
+    kNeverAnswer,      // the request is held until ReleaseHeld, the phase ends, or shutdown
+  };
+  // A fault for a span of time, then the next; a span of zero lasts until changed.
+  struct Phase {
+    Fault fault = Fault::kNone;
+    std::chrono::milliseconds span{0};
   };
   struct Options {
     int port = 0;                                                  // 0: any free port
     std::chrono::milliseconds lifetime{std::chrono::minutes(10)};  // then it stops by itself
     std::ostream* print = nullptr;                                 // where embeds are shown
-    int rate_limit = 5;                                            // posts per window
+    int rate_limit = 5;  // requests per webhook per window
     std::chrono::milliseconds rate_window{2000};
+    int channel_limit = 30;  // messages per channel per window
+    std::chrono::milliseconds channel_window{60000};
+    std::chrono::milliseconds channel_wait{40000};  // what a 429 of scope "shared" asks
+    int global_limit = 50;                          // requests per second, every webhook
+    double time_scale = 1;                          // every window and wait is divided by it
+    // Which webhook ids share a channel: id -> channel; an id not named has a channel of its own.
+    std::map<std::string, std::string> channels;
     // Also answer /control/... requests, through which a test in another process (a Windows
     // test under Wine) drives this receiver as if it were its own.
     bool control = false;
@@ -50,6 +70,23 @@ class WebhookReceiver {
     std::string content_type;
     std::string body;
     int status = 0;  // 0 while held or when the connection was closed
+  };
+  struct Summary {
+    std::size_t messages = 0;  // posts accepted
+    std::size_t embeds = 0;    // embeds in them
+    std::size_t limited_user = 0;
+    std::size_t limited_shared = 0;
+    std::size_t limited_global = 0;
+    std::size_t refused = 0;  // 400s
+    struct Order {
+      std::string webhook;
+      std::size_t numbered = 0;      // embeds that say which command they are
+      std::size_t out_of_order = 0;  // ... that came after a later one
+      std::size_t repeated = 0;      // ... that came a second time
+    };
+    std::vector<Order> webhooks;
+    // Several lines, as the stand-in prints them when it stops.
+    [[nodiscard]] std::string Text() const;
   };
 
   explicit WebhookReceiver(Options options);
@@ -63,10 +100,16 @@ class WebhookReceiver {
                                 const std::string& token = "token") const;
   // A webhook URL on 127.0.0.1 where nothing listens: posting to it is refused.
   static std::string RefusingUrl();
-  void SetFault(Fault fault);
-  // Lets every held request go; they are then answered with 204.
+  // `fault` from now on, for `span` (zero: until changed), then none.
+  void SetFault(Fault fault, std::chrono::milliseconds span = std::chrono::milliseconds(0));
+  // The phases one after the other, from now on, then none.
+  void SetFaults(const std::vector<Phase>& phases);
+  // Discord no longer knows the webhook `id`: 404 with code 10015.
+  void DeleteWebhook(const std::string& id);
+  // Lets every held request go; they are then answered as usual.
   void ReleaseHeld();
   [[nodiscard]] std::vector<Received> Requests();
+  [[nodiscard]] Summary GetSummary();
   // Waits until `count` requests have arrived (held ones included), or `timeout` passes.
   bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout);
   // Waits until the receiver has stopped (lifetime over, or Stop).
@@ -77,5 +120,9 @@ class WebhookReceiver {
   struct State;
   std::shared_ptr<State> state_;
 };
+
+// A fault by the name the stand-in's options and control requests give it: "none", "500",
+// "close" or "hang".
+std::optional<WebhookReceiver::Fault> ParseFault(const std::string& mode);
 
 }  // namespace quillmark::testing

@@ -70,7 +70,10 @@ struct WebhookReceiver::State {
 
 WebhookReceiver::WebhookReceiver(Options options) : state_(std::make_shared<State>()) {
   state_->port = options.port != 0 ? options.port : StandinPort();
-  Call(state_->port, "POST", "/control/reset?rate_limit=" + std::to_string(options.rate_limit));
+  Call(state_->port, "POST",
+       "/control/reset?rate_limit=" + std::to_string(options.rate_limit) +
+           "&channel_limit=" + std::to_string(options.channel_limit) + "&global_limit=" +
+           std::to_string(options.global_limit) + "&scale=" + std::to_string(options.time_scale));
 }
 
 WebhookReceiver::~WebhookReceiver() {
@@ -86,12 +89,41 @@ std::string WebhookReceiver::Url(const std::string& id, const std::string& token
   return "http://127.0.0.1:" + std::to_string(state_->port) + "/api/webhooks/" + id + "/" + token;
 }
 
-void WebhookReceiver::SetFault(Fault fault) {
-  const char* mode = fault == Fault::kServerError       ? "500"
-                     : fault == Fault::kCloseConnection ? "close"
-                     : fault == Fault::kNeverAnswer     ? "hang"
-                                                        : "none";
-  Call(state_->port, "POST", std::string("/control/fault?mode=") + mode);
+void WebhookReceiver::SetFault(Fault fault, std::chrono::milliseconds span) {
+  SetFaults({{fault, span}});
+}
+
+void WebhookReceiver::SetFaults(const std::vector<Phase>& phases) {
+  std::string list;
+  for (const Phase& phase : phases) {
+    const char* mode = phase.fault == Fault::kServerError       ? "500"
+                       : phase.fault == Fault::kCloseConnection ? "close"
+                       : phase.fault == Fault::kNeverAnswer     ? "hang"
+                                                                : "none";
+    if (!list.empty()) list += ",";
+    list += std::string(mode) + ":" + std::to_string(phase.span.count());
+  }
+  Call(state_->port, "POST", "/control/fault?phases=" + list);
+}
+
+void WebhookReceiver::DeleteWebhook(const std::string& id) {
+  Call(state_->port, "POST", "/control/delete?id=" + id);
+}
+
+WebhookReceiver::Summary WebhookReceiver::GetSummary() {
+  const auto taken = nlohmann::json::parse(Call(state_->port, "GET", "/control/summary"));
+  Summary summary;
+  summary.messages = taken["messages"];
+  summary.embeds = taken["embeds"];
+  summary.limited_user = taken["user"];
+  summary.limited_shared = taken["shared"];
+  summary.limited_global = taken["global"];
+  summary.refused = taken["refused"];
+  for (const auto& order : taken["webhooks"]) {
+    summary.webhooks.push_back(
+        {order["webhook"], order["numbered"], order["out_of_order"], order["repeated"]});
+  }
+  return summary;
 }
 
 void WebhookReceiver::ReleaseHeld() { Call(state_->port, "POST", "/control/release"); }

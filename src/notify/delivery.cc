@@ -1,0 +1,429 @@
+// The delivery queues.
+#include "notify/delivery.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "host/libraries.h"
+
+namespace quillmark {
+namespace {
+
+constexpr auto kFirstBackOff = std::chrono::seconds(1);
+constexpr auto kLongestBackOff = std::chrono::seconds(60);
+// A 429 without Discord's rate-limit headers comes from something in front of Discord (a ban of
+// the server's address, say): hammering it makes things worse, so the wait is minutes.
+constexpr auto kFirstBlockWait = std::chrono::seconds(60);
+constexpr auto kLongestBlockWait = std::chrono::minutes(15);
+constexpr auto kSummaryEvery = std::chrono::seconds(60);
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A response header, its name compared ignoring case (servers send either).
+const std::string* Header(const PostResult& result, const std::string& lower_name) {
+  for (const auto& [name, value] : result.headers) {
+    if (LowerAscii(name) == lower_name) return &value;
+  }
+  return nullptr;
+}
+
+// A number of seconds (fractions allowed); negative when absent or not a number.
+double Seconds(const std::string* text) {
+  if (text == nullptr) return -1;
+  char* end = nullptr;
+  const double value = std::strtod(text->c_str(), &end);
+  return end != text->c_str() && std::isfinite(value) && value >= 0 ? value : -1;
+}
+
+DeliveryClock::duration FromSeconds(double seconds) {
+  return std::chrono::duration_cast<DeliveryClock::duration>(
+      std::chrono::duration<double>(std::min(seconds, 86400.0)));
+}
+
+// The status of a result: 2xx for success, the leading number of "<code> <reason>", 0 when no
+// answer came.
+int Status(const PostResult& result) {
+  if (result.success) return 200;
+  const int code = std::atoi(result.text.c_str());
+  return code >= 100 && code <= 599 ? code : 0;
+}
+
+DeliveryClock::duration Doubling(DeliveryClock::duration first, DeliveryClock::duration longest,
+                                 int attempt) {
+  DeliveryClock::duration wait = first;
+  for (int i = 1; i < attempt && wait < longest; ++i) wait *= 2;
+  return std::min(wait, longest);
+}
+
+}  // namespace
+
+std::string FormatLocalTime(std::chrono::system_clock::time_point when) {
+  const std::tm local = spdlog::details::os::localtime(std::chrono::system_clock::to_time_t(when));
+  return fmt::format("{:02}/{:02}/{:02} {:02}:{:02}:{:02}", local.tm_mon + 1, local.tm_mday,
+                     local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+// A notification, or a gap: notifications counted past the bound, shown as one embed.
+struct Delivery::Item {
+  Notification notification;
+  std::string poster;
+  std::uint64_t gap = 0;  // > 0: this many notifications were not queued
+  std::chrono::system_clock::time_point gap_last{};
+
+  [[nodiscard]] Embed GapEmbed() const {
+    return MakeEmbed(
+        kGapTitle,
+        fmt::format("{} commands not shown here between {} and {}; the server log "
+                    "has them",
+                    gap, FormatLocalTime(notification.when), FormatLocalTime(gap_last)),
+        kOrange);
+  }
+};
+
+struct Delivery::Queue {
+  std::string url;
+  std::deque<Item> items;
+  std::size_t in_flight = 0;  // items at the head being posted
+  std::uint64_t post = 0;     // the post whose result is awaited
+  DeliveryClock::time_point not_before{};
+  int failures = 0;           // failures in a row, for the back-off
+  int blocks = 0;             // 429s without Discord's headers in a row
+  bool failing = false;       // the head has failed once: its first failure was logged
+  bool stopped = false;       // Discord does not know the webhook
+  bool counting_gap = false;  // the last item is a gap still counting
+  std::size_t split = 0;      // while finding a refused embed: at most this many per post
+  std::size_t suspects = 0;   // items at the head under suspicion
+};
+
+// Results come back on whatever thread the host calls back on; the game thread takes them in.
+struct Delivery::Inbox {
+  struct Entry {
+    std::string url;
+    std::uint64_t post;
+    PostResult result;
+  };
+  std::mutex mutex;
+  std::vector<Entry> entries;
+};
+
+Delivery::Delivery(DeliveryOptions options, PostTransport& transport, Clock clock, Log log_error)
+    : options_(options),
+      transport_(transport),
+      clock_(std::move(clock)),
+      log_error_(std::move(log_error)),
+      inbox_(std::make_shared<Inbox>()) {}
+
+Delivery::~Delivery() = default;
+
+DeliveryClock::duration Delivery::Interval() const {
+  return std::chrono::duration_cast<DeliveryClock::duration>(std::chrono::minutes(1)) /
+         std::max(1, options_.posts_per_minute);
+}
+
+std::size_t Delivery::Owed() const {
+  std::size_t gaps = 0;
+  for (const auto& [url, queue] : queues_) {
+    for (const Item& item : queue->items) gaps += item.gap > 0 ? 1 : 0;
+  }
+  return waiting_ + gaps;
+}
+
+void Delivery::Reconfigure(DeliveryOptions options) {
+  options_ = options;
+  for (auto& [url, queue] : queues_) queue->stopped = false;
+}
+
+void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
+                       Notification notification) {
+  if (webhook.empty()) return;
+  auto& slot = queues_[webhook];
+  if (!slot) {
+    slot = std::make_unique<Queue>();
+    slot->url = webhook;
+  }
+  Queue& queue = *slot;
+  if (queue.stopped) {
+    ++counters_.undeliverable;
+    return;
+  }
+  if (waiting_ >= options_.queue_limit) {
+    ++counters_.omitted;
+    if (queue.counting_gap) {
+      ++queue.items.back().gap;
+      queue.items.back().gap_last = notification.when;
+    } else {
+      Item gap{std::move(notification), poster, 1, {}};
+      gap.gap_last = gap.notification.when;
+      gap.notification.embed = {};
+      queue.items.push_back(std::move(gap));
+      queue.counting_gap = true;
+    }
+    if (!overflow_reported_) {
+      overflow_reported_ = true;
+      log_error_(
+          fmt::format("Discord delivery: {} notifications are waiting; until they drain, "
+                      "new ones are counted as omitted and the channel will say how many",
+                      waiting_));
+    }
+    return;
+  }
+  queue.counting_gap = false;
+  queue.items.push_back(Item{std::move(notification), poster, 0, {}});
+  ++waiting_;
+  PostIfDue(queue, clock_());
+}
+
+void Delivery::PostIfDue(Queue& queue, DeliveryClock::time_point now) {
+  if (stopping_ || queue.stopped || queue.in_flight > 0 || queue.items.empty()) return;
+  if (now < queue.not_before || now < global_resume_) return;
+  // As many waiting items as fit one post, in order, all under the same name.
+  const std::size_t most = queue.split > 0 ? queue.split : kMaxEmbeds;
+  std::vector<Embed> gaps;
+  gaps.reserve(most);
+  std::vector<const Embed*> embeds;
+  std::size_t characters = 0;
+  const std::string& poster = queue.items.front().poster;
+  for (const Item& item : queue.items) {
+    if (embeds.size() == most || item.poster != poster) break;
+    const Embed* embed = &item.notification.embed;
+    if (item.gap > 0) {
+      gaps.push_back(item.GapEmbed());
+      embed = &gaps.back();
+    }
+    if (!embeds.empty() && characters + embed->Characters() > kMaxEmbedCharacters) break;
+    characters += embed->Characters();
+    embeds.push_back(embed);
+  }
+  const std::string body = DiscordBody(embeds, poster);
+  queue.in_flight = embeds.size();
+  // A gap that goes out stops counting; what is omitted from now on makes a gap of its own.
+  if (queue.in_flight == queue.items.size()) queue.counting_gap = false;
+  queue.post = ++next_post_;
+  const bool handed_over = transport_.Post(
+      queue.url, body,
+      [inbox = std::weak_ptr<Inbox>(inbox_), url = queue.url, post = queue.post](PostResult r) {
+        if (const auto alive = inbox.lock()) {
+          std::lock_guard lock(alive->mutex);
+          alive->entries.push_back({url, post, std::move(r)});
+        }
+      });
+  if (!handed_over) {
+    queue.in_flight = 0;
+    Failed(queue, "the request could not be handed over", counters_.retries_other, now);
+  }
+}
+
+void Delivery::Tick() {
+  const DeliveryClock::time_point now = clock_();
+  TakeResults(now);
+  for (auto& [url, queue] : queues_) PostIfDue(*queue, now);
+  Summarise(now);
+}
+
+void Delivery::TakeResults(DeliveryClock::time_point now) {
+  std::vector<Inbox::Entry> entries;
+  {
+    std::lock_guard lock(inbox_->mutex);
+    entries.swap(inbox_->entries);
+  }
+  for (Inbox::Entry& entry : entries) {
+    const auto it = queues_.find(entry.url);
+    if (it != queues_.end()) Take(*it->second, entry.post, std::move(entry.result), now);
+  }
+}
+
+Delivery::Left Delivery::Stop(std::chrono::milliseconds timeout) {
+  // A real wait, whatever clock the queues run on.
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  const auto posting = [this] {
+    return std::any_of(queues_.begin(), queues_.end(),
+                       [](const auto& q) { return q.second->in_flight > 0; });
+  };
+  stopping_ = true;  // nothing new is posted
+  for (;;) {
+    TakeResults(clock_());
+    if (!posting() || std::chrono::steady_clock::now() >= until) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Left left;
+  for (const auto& [url, queue] : queues_) {
+    for (std::size_t i = 0; i < queue->in_flight; ++i) {
+      left.unknown += queue->items[i].gap > 0 ? 0 : 1;
+    }
+  }
+  left.not_posted = waiting_ - left.unknown;
+  left.omitted = counters_.omitted;
+  return left;
+}
+
+void Delivery::Take(Queue& queue, std::uint64_t post, PostResult result,
+                    DeliveryClock::time_point now) {
+  if (queue.in_flight == 0 || post != queue.post) return;  // from before a reconfiguration
+  const int status = Status(result);
+  if (status >= 200 && status < 300) {
+    Delivered(queue, result, now);
+  } else if (status == 429) {
+    queue.in_flight = 0;
+    RateLimited(queue, result, now);
+  } else if (status == 401 || status == 403 || status == 404) {
+    GiveUp(queue, result);
+  } else if (status >= 400 && status < 500) {
+    Refused(queue, result, now);
+  } else {
+    queue.in_flight = 0;
+    Failed(queue, result.text, status >= 500 ? counters_.retries_5xx : counters_.retries_other,
+           now);
+  }
+  if (queue.in_flight == 0) PostIfDue(queue, now);
+}
+
+void Delivery::Delivered(Queue& queue, const PostResult& result, DeliveryClock::time_point now) {
+  for (std::size_t i = 0; i < queue.in_flight; ++i) {
+    if (queue.items.front().gap > 0) {
+      ++counters_.gaps;
+    } else {
+      ++counters_.delivered;
+      --waiting_;
+    }
+    queue.items.pop_front();
+  }
+  ++counters_.posts;
+  queue.suspects -= std::min(queue.suspects, queue.in_flight);
+  if (queue.suspects == 0) queue.split = 0;
+  queue.in_flight = 0;
+  queue.failures = 0;
+  queue.blocks = 0;
+  queue.failing = false;
+  if (waiting_ * 10 <= options_.queue_limit * 9) overflow_reported_ = false;
+  // The pace, measured from the answer, which comes after Discord counted the post; and the
+  // webhook's own bucket when the answer says it is empty.
+  queue.not_before = now + Interval();
+  const std::string* remaining = Header(result, "x-ratelimit-remaining");
+  if (remaining != nullptr && *remaining == "0") {
+    const double reset_after = Seconds(Header(result, "x-ratelimit-reset-after"));
+    if (reset_after > 0)
+      queue.not_before = std::max(queue.not_before, now + FromSeconds(reset_after));
+  }
+}
+
+void Delivery::RateLimited(Queue& queue, const PostResult& result, DeliveryClock::time_point now) {
+  ++counters_.retries_429;
+  ++retries_since_summary_;
+  // Discord's wait: the Retry-After header, never the shorter X-RateLimit-Reset-After. (The
+  // framework passes no body for a 429, so the body's retry_after cannot be read.)
+  const double retry_after = Seconds(Header(result, "retry-after"));
+  bool from_discord = false;
+  bool global = false;
+  for (const auto& [name, value] : result.headers) {
+    const std::string lower = LowerAscii(name);
+    if (lower.rfind("x-ratelimit-", 0) == 0) from_discord = true;
+    if ((lower == "x-ratelimit-global" && LowerAscii(value) == "true") ||
+        (lower == "x-ratelimit-scope" && LowerAscii(value) == "global")) {
+      global = true;
+    }
+  }
+  DeliveryClock::duration wait = FromSeconds(retry_after > 0 ? retry_after : 1.0);
+  if (from_discord) {
+    queue.blocks = 0;
+  } else {
+    wait = std::max(wait, Doubling(kFirstBlockWait, kLongestBlockWait, ++queue.blocks));
+  }
+  if (global) {
+    global_resume_ = std::max(global_resume_, now + wait);
+  } else {
+    queue.not_before = now + wait;
+  }
+  FirstFailure(queue, result.text, now);
+}
+
+void Delivery::Failed(Queue& queue, const std::string& text, std::uint64_t& counter,
+                      DeliveryClock::time_point now) {
+  ++counter;
+  ++retries_since_summary_;
+  ++queue.failures;
+  // Exponential back-off with jitter, so that many servers do not come back at once.
+  const auto wait = Doubling(kFirstBackOff, kLongestBackOff, queue.failures);
+  const double spread = 0.8 + 0.4 * std::uniform_real_distribution<double>(0, 1)(jitter_);
+  queue.not_before = now + std::chrono::duration_cast<DeliveryClock::duration>(wait * spread);
+  FirstFailure(queue, text, now);
+}
+
+void Delivery::Refused(Queue& queue, const PostResult& result, DeliveryClock::time_point now) {
+  const std::size_t batch = queue.in_flight;
+  queue.in_flight = 0;
+  queue.failing = false;
+  queue.not_before = now + Interval();
+  if (batch > 1) {
+    // One of them is refused: post halves until it is found; the others still go out, in order.
+    queue.split = (batch + 1) / 2;
+    queue.suspects = std::max(queue.suspects, batch);
+    ++counters_.retries_other;
+    return;
+  }
+  Item item = std::move(queue.items.front());
+  queue.items.pop_front();
+  if (queue.items.empty()) queue.counting_gap = false;
+  if (item.gap == 0) {
+    --waiting_;
+    ++counters_.refused;
+  }
+  if (queue.suspects > 0 && --queue.suspects == 0) queue.split = 0;
+  log_error_(
+      fmt::format("Discord refused the notification of {}'s command at {} ({}); the "
+                  "server log has the command",
+                  item.gap > 0 ? "several players" : item.notification.player,
+                  FormatLocalTime(item.notification.when), result.text));
+}
+
+void Delivery::GiveUp(Queue& queue, const PostResult& result) {
+  std::size_t lost = 0;
+  for (const Item& item : queue.items) lost += item.gap > 0 ? 0 : 1;
+  queue.items.clear();
+  queue.in_flight = 0;
+  queue.counting_gap = false;
+  queue.stopped = true;
+  waiting_ -= lost;
+  counters_.undeliverable += lost;
+  log_error_(
+      fmt::format("Discord answered {} for the webhook: it was deleted or its token is "
+                  "wrong. Nothing more is posted to it until the plugin is reloaded; {} "
+                  "notifications were not delivered",
+                  result.text, lost));
+}
+
+void Delivery::FirstFailure(Queue& queue, const std::string& text, DeliveryClock::time_point now) {
+  if (summary_due_ == DeliveryClock::time_point{} || summary_due_ < now - kSummaryEvery) {
+    summary_due_ = now + kSummaryEvery;
+  }
+  if (queue.failing) return;
+  queue.failing = true;
+  // The framework gives no text for a post that got no answer; it logs the reason itself.
+  log_error_(fmt::format("Error sending command to Discord. Error: {}",
+                         text.empty() ? "no response (connection failed or timed out)" : text));
+}
+
+void Delivery::Summarise(DeliveryClock::time_point now) {
+  if (retries_since_summary_ == 0 || summary_due_ == DeliveryClock::time_point{} ||
+      now < summary_due_) {
+    return;
+  }
+  retries_since_summary_ = 0;
+  summary_due_ = now + kSummaryEvery;
+  log_error_(fmt::format(
+      "Discord delivery: {} delivered in {} posts, {} waiting, {} retries "
+      "(429: {}, 5xx: {}, other: {}), {} omitted",
+      counters_.delivered, counters_.posts, waiting_, counters_.Retries(), counters_.retries_429,
+      counters_.retries_5xx, counters_.retries_other, counters_.omitted));
+}
+
+}  // namespace quillmark

@@ -1,0 +1,147 @@
+// Delivery of notifications to Discord that loses nothing: one queue per webhook, first in
+// first out, at most one post in flight per webhook so that the channel shows commands in the
+// order they were handled. A post carries as many waiting notifications as fit (up to 10 embeds
+// and 6000 characters), paced so that steady traffic stays under Discord's limits. A refused
+// post is retried: after Discord's wait for a 429, with back-off for a failure of the network
+// or of Discord; a batch Discord refuses is split until the one embed it refuses is found. The
+// queue is bounded: past the bound, notifications are counted, and the channel later gets one
+// embed saying how many it does not show. Nothing here waits; the host's frames drive it.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <unordered_map>
+
+#include "notify/discord_body.h"
+
+namespace quillmark {
+
+using DeliveryClock = std::chrono::steady_clock;
+
+// One notification waiting to be posted.
+struct Notification {
+  Embed embed;
+  std::string player;                            // who typed the command, for error lines
+  std::chrono::system_clock::time_point when{};  // when the command was handled
+};
+
+struct DeliveryOptions {
+  int posts_per_minute = 30;        // the pace; Discord lets a channel have about 30 a minute
+  std::size_t queue_limit = 10000;  // notifications that may wait, over every webhook
+};
+
+// What a post came back with: the host's callback arguments.
+struct PostResult {
+  bool success = false;
+  std::string text;  // the body for status 200, "<code> <reason>" otherwise, empty: no answer
+  std::unordered_map<std::string, std::string> headers;
+};
+
+// Posts a body to a webhook; how the delivery reaches the network.
+class PostTransport {
+ public:
+  virtual ~PostTransport() = default;
+  // Hands the post over and returns at once; `done` is called later with its result, once, on
+  // any thread (or never, when the host drops it). False when it could not be handed over.
+  virtual bool Post(const std::string& url, const std::string& body,
+                    std::function<void(PostResult)> done) = 0;
+};
+
+struct DeliveryCounters {
+  std::uint64_t delivered = 0;      // notifications Discord accepted
+  std::uint64_t posts = 0;          // posts Discord accepted
+  std::uint64_t gaps = 0;           // gap embeds Discord accepted
+  std::uint64_t retries_429 = 0;    // posts Discord asked to repeat later
+  std::uint64_t retries_5xx = 0;    // posts Discord failed
+  std::uint64_t retries_other = 0;  // no answer, not handed over, or split to find a refusal
+  std::uint64_t omitted = 0;        // notifications past the queue's bound
+  std::uint64_t refused = 0;        // notifications Discord refused
+  std::uint64_t undeliverable = 0;  // notifications for a webhook Discord no longer knows
+  [[nodiscard]] std::uint64_t Retries() const { return retries_429 + retries_5xx + retries_other; }
+};
+
+class Delivery {
+ public:
+  using Clock = std::function<DeliveryClock::time_point()>;
+  using Log = std::function<void(const std::string&)>;
+
+  // Error lines go to `log_error`. Game thread, as is every member.
+  Delivery(DeliveryOptions options, PostTransport& transport, Clock clock, Log log_error);
+  Delivery(const Delivery&) = delete;
+  Delivery& operator=(const Delivery&) = delete;
+  ~Delivery();
+
+  // Queues `notification` for `webhook`, to be posted under `poster`; posts at once when the
+  // webhook is idle and due. Nothing for an empty webhook.
+  void Enqueue(const std::string& webhook, const std::string& poster, Notification notification);
+
+  // Takes in the results that have come back and posts what is due. Every frame.
+  void Tick();
+
+  // What a stop leaves behind: notifications never posted, and notifications whose post was
+  // still in flight, so that whether they arrived is not known.
+  struct Left {
+    std::size_t not_posted = 0;
+    std::size_t unknown = 0;
+    std::uint64_t omitted = 0;  // counted past the bound since the start
+  };
+  // Waits at most `timeout` for the posts in flight (taking their results in, posting nothing
+  // new), then says what is left.
+  Left Stop(std::chrono::milliseconds timeout);
+
+  // Notifications handed over and neither delivered, refused, counted as omitted nor given up.
+  [[nodiscard]] std::size_t Waiting() const { return waiting_; }
+  // What the channel is still owed: the waiting notifications and the gap embeds not yet posted.
+  [[nodiscard]] std::size_t Owed() const;
+  [[nodiscard]] const DeliveryCounters& Counters() const { return counters_; }
+
+  // A new configuration: its pace and bound apply from now on, and webhooks given up for good
+  // are tried again.
+  void Reconfigure(DeliveryOptions options);
+
+ private:
+  struct Item;
+  struct Queue;
+  struct Inbox;
+
+  void PostIfDue(Queue& queue, DeliveryClock::time_point now);
+  void Take(Queue& queue, std::uint64_t post, PostResult result, DeliveryClock::time_point now);
+  void Delivered(Queue& queue, const PostResult& result, DeliveryClock::time_point now);
+  void RateLimited(Queue& queue, const PostResult& result, DeliveryClock::time_point now);
+  void Failed(Queue& queue, const std::string& text, std::uint64_t& counter,
+              DeliveryClock::time_point now);
+  void Refused(Queue& queue, const PostResult& result, DeliveryClock::time_point now);
+  void GiveUp(Queue& queue, const PostResult& result);
+  void FirstFailure(Queue& queue, const std::string& text, DeliveryClock::time_point now);
+  void Summarise(DeliveryClock::time_point now);
+  void TakeResults(DeliveryClock::time_point now);
+  [[nodiscard]] DeliveryClock::duration Interval() const;
+
+  DeliveryOptions options_;
+  PostTransport& transport_;
+  Clock clock_;
+  Log log_error_;
+  std::shared_ptr<Inbox> inbox_;
+  std::map<std::string, std::unique_ptr<Queue>> queues_;
+  std::size_t waiting_ = 0;
+  std::uint64_t next_post_ = 0;
+  DeliveryClock::time_point global_resume_{};
+  DeliveryCounters counters_;
+  std::uint64_t retries_since_summary_ = 0;
+  DeliveryClock::time_point summary_due_{};
+  bool overflow_reported_ = false;
+  bool stopping_ = false;
+  std::minstd_rand jitter_{20260101};
+};
+
+// Local date and time as the log writes it, with seconds: "MM/DD/YY HH:MM:SS".
+std::string FormatLocalTime(std::chrono::system_clock::time_point when);
+
+}  // namespace quillmark

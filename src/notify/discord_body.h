@@ -1,0 +1,44 @@
+// The bodies posted to a Discord webhook: one embed per notification, green for a command let
+// through, red for a blocked one, orange for a gap in the channel; one post carries one embed,
+// or, when notifications wait, several in order.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark {
+
+inline constexpr char kAllowedTitle[] = ":white_check_mark: Allowed Command";
+inline constexpr char kBlockedTitle[] = ":x: Blocked Command";
+inline constexpr char kGapTitle[] = ":warning: Commands not shown";
+inline constexpr int kGreen = 65280;
+inline constexpr int kRed = 16711680;
+inline constexpr int kOrange = 16753920;
+
+// Discord's limits, in characters.
+inline constexpr std::size_t kMaxDescription = 4096;
+inline constexpr std::size_t kMaxUsername = 80;
+inline constexpr std::size_t kMaxEmbeds = 10;
+inline constexpr std::size_t kMaxEmbedCharacters = 6000;  // every embed of a post together
+
+struct Embed {
+  std::string_view title;
+  std::string description;  // cut to kMaxDescription characters
+  int color = 0;
+
+  // The characters Discord counts for this embed: title and description.
+  [[nodiscard]] std::size_t Characters() const;
+};
+
+// An embed with its description cut to what Discord accepts.
+Embed MakeEmbed(std::string_view title, std::string_view description, int color);
+
+// The body of a post with one embed: nine lines, indented with TABs, every text escaped for
+// JSON.
+std::string DiscordBody(const Embed& embed, std::string_view username);
+// The body of a post with several embeds, each written as in the body of one.
+std::string DiscordBody(const std::vector<const Embed*>& embeds, std::string_view username);
+
+}  // namespace quillmark

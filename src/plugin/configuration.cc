@@ -1,0 +1,35 @@
+// The configuration in force.
+#include "plugin/configuration.h"
+
+#include <string>
+#include <vector>
+
+#include "base/config.h"
+#include "base/logger.h"
+
+namespace quillmark {
+namespace {
+
+Configuration& Current() {
+  static Configuration configuration;
+  return configuration;
+}
+
+}  // namespace
+
+const Configuration& CurrentConfiguration() { return Current(); }
+
+void UseConfiguration(nlohmann::json document) {
+  Configuration fresh;
+  std::vector<std::string> problems;
+  fresh.notify = ReadNotifySettings(document, problems);
+  fresh.document = std::move(document);
+  Current() = std::move(fresh);
+  for (const std::string& problem : problems) LogError(problem);
+}
+
+void LoadConfiguration() { UseConfiguration(ReadConfigFile(ConfigPath())); }
+
+void ForgetConfiguration() { Current() = Configuration{}; }
+
+}  // namespace quillmark

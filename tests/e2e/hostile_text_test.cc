@@ -1,0 +1,158 @@
+// Hostile text through the whole system: chained commands, names and arguments in any language,
+// ids that only look alike, a server label and names holding line breaks and invisible
+// formatting, oversized fields, and configuration files built to cost time and memory. What is
+// checked is what the game ran, the audit lines and the embeds.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "e2e/stand_in.h"
+
+namespace {
+
+using nlohmann::json;
+using quillmark::testing::Play;
+
+class HostileTextTest : public quillmark::testing::StandInTest {
+ protected:
+  // The description of every embed posted, in the order they arrived.
+  std::vector<std::string> Descriptions() {
+    std::vector<std::string> descriptions;
+    for (const json& embed : Embeds()) descriptions.push_back(embed["description"]);
+    return descriptions;
+  }
+};
+
+TEST_F(HostileTextTest, EveryPartIsDecidedAndEveryTextArrivesWholeAndOnOneLine) {
+  WriteConfig({{"white-list", {"give", "say"}},
+               {"admins",
+                {{{"eosid", {"E1"}}, {"allowed-commands", {"fly"}}},
+                 {{"eosid", {"???"}}, {"allowed-commands", {"*"}}}}}});
+  const std::string languages =
+      "\xD0\x97\xD0\xBE\xD1\x8F \xE6\x9D\x8E\xE9\x9B\xB7 Zo\xC3\xA9 \xF0\x9F\xA6\x96";
+  const Play play =
+      Run("join ada eos=E1 admin name=Ada\n"
+          "join rex eos=E2 name=\"" +
+              languages +
+              "\"\n"
+              "join eve eos=\xC3\xA9\xC3\x89\xE6\xBC\xA2 admin name=\"Eve\xE2\x80\xAEgnp.exe\"\n"
+              "cmd rex give|DestroyWildDinos\n"
+              "cmd rex give \"a|b\"\n"
+              "cmd ada fly|fly\n"
+              "cmd rex give 1\rDestroyWildDinos\n"
+              "cmd rex give 1|// DestroyWildDinos\n"
+              "cmd rex say " +
+              languages +
+              "\n"
+              "cmd eve fly\n",
+          {"-serverkey=Lab\nel\x1B"});
+  EXPECT_EQ(play.exit_code, 0) << play.err;
+  EXPECT_EQ(play.game,
+            (std::vector<std::string>{
+                "rex ConsoleCommand: \"\"", "rex ConsoleCommand: \"give \"a|b\"\"",
+                "ada ConsoleCommand: \"fly|fly\"", "ada   ran: \"fly\"", "ada   ran: \"fly\"",
+                "rex ConsoleCommand: \"\"", "rex ConsoleCommand: \"give 1|// DestroyWildDinos\"",
+                "rex   ran: \"give 1\"", "rex ConsoleCommand: \"say " + languages + "\"",
+                "eve ConsoleCommand: \"\""}));
+  const std::string rex = "[ASA:Quillmark][info] Blocked player " + languages + " (E2)";
+  const std::string at = " at position X=0.000 Y=0.000 Z=0.000 on Lab\\x0Ael\\x1B";
+  EXPECT_EQ(
+      play.log,
+      (std::vector<std::string>{
+          rex + " from executing give|DestroyWildDinos" + at +
+              ", admin: false, refused part 2 of 2: DestroyWildDinos",
+          "[ASA:Quillmark][info] Player " + languages + " (E2) executed give \"a|b\"" + at,
+          "[ASA:Quillmark][info] Player Ada (E1) executed fly|fly" + at,
+          rex + " from executing give 1\\x0DDestroyWildDinos" + at +
+              ", admin: false, refused part 2 of 2: DestroyWildDinos",
+          "[ASA:Quillmark][info] Player " + languages +
+              " (E2) executed give 1|// DestroyWildDinos" + at,
+          "[ASA:Quillmark][info] Player " + languages + " (E2) executed say " + languages + at,
+          "[ASA:Quillmark][info] Blocked player Eve\\u{202E}gnp.exe "
+          "(\xC3\xA9\xC3\x89\xE6\xBC\xA2) from executing fly" +
+              at + ", admin: true"}));
+  const auto descriptions = Descriptions();
+  ASSERT_EQ(descriptions.size(), 7u);
+  const auto has = [&descriptions](const std::string& text) {
+    return std::find(descriptions.begin(), descriptions.end(), text) != descriptions.end();
+  };
+  EXPECT_TRUE(has("[Lab\\x0Ael\\x1B]\n Player: " + languages + " (E2)\nExecuted: say " + languages +
+                  "\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
+  EXPECT_TRUE(
+      has("([Lab\\x0Ael\\x1B]\n Player: Eve\\u{202E}gnp.exe "
+          "(\xC3\xA9\xC3\x89\xE6\xBC\xA2)\nExecuted: fly\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
+}
+
+// Fields too long for one embed are cut, each marked, so that the embed always shows who, what
+// and where; the audit line keeps every character.
+TEST_F(HostileTextTest, OversizedFieldsLeaveTheEmbedWhole) {
+  WriteConfig({{"white-list", {"say"}}});
+  const std::string id(10000, 'e');
+  const std::string name(100 * 1024, 'n');
+  const Play play = Run("join rex eos=" + id + " name=" + name + " pos=1,2,3\ncmd rex say " +
+                        std::string(5000, 's') + "\n");
+  ASSERT_EQ(play.log.size(), 1u);
+  EXPECT_NE(play.log[0].find(name + " (" + id + ") executed say " + std::string(5000, 's')),
+            std::string::npos);
+  const auto descriptions = Descriptions();
+  ASSERT_EQ(descriptions.size(), 1u);
+  const std::string& description = descriptions[0];
+  EXPECT_LE(quillmark::testing::Characters(description), 4096u);
+  EXPECT_NE(description.find(std::string(" Player: ") + std::string(99, 'n') + "\xE2\x80\xA6 (" +
+                             std::string(99, 'e') + "\xE2\x80\xA6)\n"),
+            std::string::npos);
+  EXPECT_NE(description.find("\nExecuted: say sss"), std::string::npos);
+  EXPECT_NE(description.find("s\xE2\x80\xA6\nPosition: X=1.000 Y=2.000 Z=3.000\n"),
+            std::string::npos);
+}
+
+// A poster name Discord refuses would make every post fail: it is reported once, when the
+// configuration is read, and the posts go out under the default name.
+TEST_F(HostileTextTest, APosterNameDiscordRefusesIsReportedOnceAndPostsStillGoOut) {
+  WriteConfig({{"white-list", {"give"}}, {"messages", {{"sender", "Discord Audit"}}}});
+  const Play play = Run("join rex eos=E1\ncmd rex give\ncmd rex fly\n");
+  ASSERT_EQ(play.log.size(), 3u);
+  EXPECT_EQ(play.log[0],
+            "[ASA:Quillmark][error] config.json: \"messages\".\"sender\" holds \"discord\", which "
+            "Discord refuses in a poster's name: posts go out as \"No message\"");
+  EXPECT_EQ(Embeds().size(), 2u);  // every post answered 204
+  for (const json& post : Posts()) EXPECT_EQ(post["username"], "No message");
+}
+
+struct HostileFile {
+  const char* name;
+  std::size_t repeat;
+  char fill;
+  const char* opening;
+  const char* line;  // the beginning of the one error line
+};
+
+class HostileConfigTest : public HostileTextTest,
+                          public ::testing::WithParamInterface<HostileFile> {};
+
+// Refused at once with one short line; the server goes on and nothing is policed.
+TEST_P(HostileConfigTest, IsRefusedWithOneShortLine) {
+  const HostileFile& file = GetParam();
+  folder_.WriteConfig(file.opening + std::string(file.repeat, file.fill));
+  const Play play = Run("join rex eos=E1\ncmd rex fly\n");
+  EXPECT_EQ(play.exit_code, 0);
+  ASSERT_EQ(play.log.size(), 1u) << play.out.substr(0, 1000);
+  EXPECT_EQ(play.log[0].rfind(std::string("[ASA:Quillmark][error] ") + file.line, 0), 0u)
+      << play.log[0].substr(0, 500);
+  EXPECT_LT(play.log[0].size(), 400u);
+  EXPECT_EQ(play.game, std::vector<std::string>{"rex ConsoleCommand: \"fly\""});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileConfigTest,
+    ::testing::Values(
+        HostileFile{"brackets_50_mib", 50u << 20, '[', "",
+                    "config.json is larger than 16 MiB; it is not read"},
+        HostileFile{"brackets_10_mib", 10u << 20, '[', "",
+                    "config.json nests deeper than 64 levels (at line 1, column 65)"},
+        HostileFile{"unterminated_string_10_mib", 10u << 20, 'x', "{\"a\": \"",
+                    "config.json has a text that is never closed (it opens at line 1, column 7); "
+                    "it is not read"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+}  // namespace

@@ -1,0 +1,304 @@
+// The delivery queues, driven by hand: what is posted when, in which order and how batched, and
+// what each kind of answer does to the queue, the counters and the log.
+#include "notify/delivery.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/fake_transport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using quillmark::Delivery;
+using quillmark::DeliveryOptions;
+using quillmark::MakeEmbed;
+using quillmark::Notification;
+using quillmark::testing::FakeTransport;
+using quillmark::testing::ManualClock;
+
+constexpr char kHook[] = "https://discord.test/api/webhooks/1/t";
+constexpr char kOtherHook[] = "https://discord.test/api/webhooks/2/t";
+
+class DeliveryTest : public ::testing::Test {
+ protected:
+  void Make(DeliveryOptions options = {}) {
+    delivery_ =
+        std::make_unique<Delivery>(options, transport_, clock_.Function(),
+                                   [this](const std::string& line) { lines_.push_back(line); });
+  }
+  void SetUp() override { Make(); }
+  // Command number `n`, its description naming it.
+  void Send(int n, const std::string& hook = kHook, std::size_t size = 0) {
+    std::string description = "Executed: say " + std::to_string(n);
+    if (size > description.size()) description.append(size - description.size(), '.');
+    delivery_->Enqueue(hook, "Audit",
+                       {MakeEmbed(quillmark::kBlockedTitle, description, 1),
+                        std::string("P").append(std::to_string(n)),
+                        std::chrono::system_clock::now()});
+  }
+  // Answers the post in flight; the next frame takes the answer in.
+  void Reply(const std::string& status, std::unordered_map<std::string, std::string> headers = {}) {
+    transport_.Answer(status, std::move(headers));
+    delivery_->Tick();
+  }
+  // Moves the clock and runs a frame.
+  void After(std::chrono::milliseconds time) {
+    clock_.Advance(time);
+    delivery_->Tick();
+  }
+  std::size_t Posts() { return transport_.Posts().size(); }
+  // The command numbers of post `index`'s embeds.
+  std::vector<int> Numbers(std::size_t index) {
+    std::vector<int> numbers;
+    for (const std::string& d : transport_.Descriptions(index)) {
+      numbers.push_back(std::atoi(d.c_str() + d.find("say ") + 4));
+    }
+    return numbers;
+  }
+
+  FakeTransport transport_;
+  ManualClock clock_;
+  std::vector<std::string> lines_;
+  std::unique_ptr<Delivery> delivery_;
+};
+
+TEST_F(DeliveryTest, IdlePostsAtOnceWithTheBodyOfOneEmbed) {
+  Send(1);
+  ASSERT_EQ(Posts(), 1u);
+  EXPECT_EQ(transport_.Posts()[0].url, kHook);
+  EXPECT_EQ(
+      transport_.Posts()[0].body,
+      quillmark::DiscordBody(MakeEmbed(quillmark::kBlockedTitle, "Executed: say 1", 1), "Audit"));
+  Reply("204 No Content");
+  EXPECT_EQ(delivery_->Waiting(), 0u);
+  EXPECT_EQ(delivery_->Counters().delivered, 1u);
+  EXPECT_TRUE(lines_.empty());
+}
+
+// While a post is in flight and during the pace, notifications wait; then as many as fit go in
+// one post, in order: ten embeds, and no more than 6000 characters together.
+TEST_F(DeliveryTest, BacklogGoesOutInOrderInBatchesAtThePace) {
+  for (int n = 1; n <= 14; ++n) Send(n);
+  ASSERT_EQ(Posts(), 1u);
+  Reply("204 No Content");
+  After(1999ms);
+  EXPECT_EQ(Posts(), 1u);  // 30 posts a minute: one every two seconds
+  After(1ms);
+  ASSERT_EQ(Posts(), 2u);
+  EXPECT_EQ(Numbers(1), (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+  Reply("204 No Content");
+  After(2s);
+  EXPECT_EQ(Numbers(2), (std::vector<int>{12, 13, 14}));
+  Reply("204 No Content");
+  for (int n = 15; n <= 18; ++n) Send(n, kHook, 2500);  // two fit 6000 characters
+  After(2s);
+  EXPECT_EQ(Numbers(3), (std::vector<int>{15, 16}));
+  EXPECT_EQ(delivery_->Counters().posts, 3u);
+  EXPECT_EQ(delivery_->Counters().delivered, 14u);
+}
+
+TEST_F(DeliveryTest, AnEmptyBucketWaitsForItsReset) {
+  Send(1);
+  Reply("204 No Content", {{"X-RateLimit-Remaining", "0"}, {"x-ratelimit-reset-after", "5.250"}});
+  Send(2);
+  After(5249ms);
+  EXPECT_EQ(Posts(), 1u);
+  After(1ms);
+  EXPECT_EQ(Posts(), 2u);
+}
+
+struct LimitCase {
+  const char* name;
+  std::unordered_map<std::string, std::string> headers;
+  std::string text;                // the framework passes no body for a 429
+  std::chrono::milliseconds wait;  // the post goes again after this, not before
+  bool global;
+};
+
+class RateLimitTest : public DeliveryTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(RateLimitTest, WaitsWhatDiscordSaysAndResendsTheSameBatch) {
+  Send(1);
+  Send(2, kOtherHook);
+  Send(3);  // waits behind 1
+  transport_.Posts()[0].done({false, GetParam().text, GetParam().headers});
+  transport_.Posts()[0].answered = true;
+  transport_.Posts()[1].done({true, "204 No Content", {}});
+  transport_.Posts()[1].answered = true;
+  delivery_->Tick();
+  Send(4, kOtherHook);
+  After(GetParam().wait - 1ms);
+  const std::size_t before = Posts();
+  EXPECT_EQ(before, GetParam().global ? 2u : 3u);  // the other webhook waits only for a global
+  After(1ms);
+  ASSERT_EQ(Posts(), GetParam().global ? 4u : 4u);
+  EXPECT_EQ(Numbers(GetParam().global ? 2 : 3), (std::vector<int>{1, 3}));
+  EXPECT_EQ(delivery_->Counters().retries_429, 1u);
+  ASSERT_FALSE(lines_.empty());
+  EXPECT_EQ(lines_[0], "Error sending command to Discord. Error: 429 Too Many Requests");
+  for (std::size_t i = 1; i < lines_.size(); ++i) {  // a wait of a minute gets its summary
+    EXPECT_EQ(lines_[i].rfind("Discord delivery: 1 delivered in 1 posts", 0), 0u) << lines_[i];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RateLimitTest,
+    ::testing::Values(LimitCase{"retry_after_not_reset_after",
+                                {{"Retry-After", "3"},
+                                 {"X-RateLimit-Reset-After", "0.5"},
+                                 {"X-RateLimit-Scope", "user"}},
+                                "429 Too Many Requests",
+                                3000ms,
+                                false},
+                      LimitCase{"shared_scope_fraction",
+                                {{"retry-after", "40.5"}, {"x-ratelimit-scope", "shared"}},
+                                "429 Too Many Requests",
+                                40500ms,
+                                false},
+                      LimitCase{"global_pauses_every_webhook",
+                                {{"Retry-After", "2"}, {"X-RateLimit-Global", "true"}},
+                                "429 Too Many Requests",
+                                2000ms,
+                                true},
+                      LimitCase{"no_discord_headers_is_a_block",
+                                {{"Retry-After", "2"}},
+                                "429 Too Many Requests",
+                                60000ms,
+                                false}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Failures of the network or of Discord: the batch stays at the head and is retried with
+// exponential back-off (about 1 s doubling to about a minute); one error line for the first
+// failure, then a summary a minute at most.
+TEST_F(DeliveryTest, FailuresBackOffLogOnceAndSummarise) {
+  Send(1);
+  std::chrono::milliseconds elapsed{0};
+  for (int attempt = 1; attempt <= 9; ++attempt) {
+    Reply(attempt % 2 == 0 ? "" : "503 Service Unavailable");
+    const auto nominal = std::min(std::chrono::milliseconds(1000 << (attempt - 1)),
+                                  std::chrono::milliseconds(60000));
+    After(nominal * 8 / 10 - 1ms);
+    EXPECT_EQ(Posts(), static_cast<std::size_t>(attempt)) << attempt;  // not before 80 %
+    After(nominal * 4 / 10 + 1ms);
+    EXPECT_EQ(Posts(), static_cast<std::size_t>(attempt + 1)) << attempt;  // by 120 %
+    elapsed += nominal * 12 / 10;
+  }
+  Reply("204 No Content");
+  delivery_->Tick();
+  EXPECT_EQ(delivery_->Counters().delivered, 1u);
+  EXPECT_EQ(delivery_->Counters().retries_5xx, 5u);
+  EXPECT_EQ(delivery_->Counters().retries_other, 4u);
+  ASSERT_GE(lines_.size(), 2u);
+  EXPECT_EQ(lines_[0], "Error sending command to Discord. Error: 503 Service Unavailable");
+  for (std::size_t i = 1; i < lines_.size(); ++i) {
+    EXPECT_EQ(lines_[i].rfind("Discord delivery: 0 delivered in 0 posts, 1 waiting, ", 0), 0u)
+        << lines_[i];
+  }
+  EXPECT_LE(lines_.size(), 1 + static_cast<std::size_t>(elapsed / 60s) + 1);
+}
+
+// Discord refuses one embed of a batch: halves are posted until it is found; the others go out
+// in order, and the refused one gets one error line naming its player.
+TEST_F(DeliveryTest, ARefusedEmbedIsFoundAndTheOthersStillGoOut) {
+  Send(1);
+  for (int n = 2; n <= 6; ++n) Send(n);
+  Reply("204 No Content");
+  std::vector<int> delivered = {1};
+  for (std::size_t post = 1; post < 20 && Posts() > post - 1; ++post) {
+    After(2s);
+    if (Posts() == post) break;
+    const std::vector<int> numbers = Numbers(post);
+    const bool holds_4 = std::find(numbers.begin(), numbers.end(), 4) != numbers.end();
+    Reply(holds_4 ? "400 Bad Request" : "204 No Content");
+    if (!holds_4) delivered.insert(delivered.end(), numbers.begin(), numbers.end());
+  }
+  EXPECT_EQ(delivered, (std::vector<int>{1, 2, 3, 5, 6}));  // in order, and nothing twice
+  EXPECT_LE(Posts(), 8u);
+  EXPECT_EQ(delivery_->Counters().delivered, 5u);
+  EXPECT_EQ(delivery_->Counters().refused, 1u);
+  EXPECT_EQ(delivery_->Waiting(), 0u);
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_EQ(lines_[0].rfind("Discord refused the notification of P4's command at ", 0), 0u);
+  EXPECT_NE(lines_[0].find("(400 Bad Request); the server log has the command"), std::string::npos);
+}
+
+TEST_F(DeliveryTest, AWebhookDiscordDoesNotKnowIsGivenUpWithOneLine) {
+  Send(1);
+  Send(2);
+  Reply("404 Not Found");
+  delivery_->Tick();
+  for (int n = 3; n <= 10; ++n) Send(n);
+  After(10min);
+  EXPECT_EQ(Posts(), 1u);
+  EXPECT_EQ(delivery_->Counters().undeliverable, 10u);
+  EXPECT_EQ(delivery_->Waiting(), 0u);
+  EXPECT_EQ(lines_, std::vector<std::string>{
+                        "Discord answered 404 Not Found for the webhook: it was deleted or its "
+                        "token is wrong. Nothing more is posted to it until the plugin is "
+                        "reloaded; 2 notifications were not delivered"});
+  delivery_->Reconfigure({});  // a reload tries it again
+  Send(11);
+  EXPECT_EQ(Posts(), 2u);
+}
+
+// Past the bound, notifications are counted; when the queue drains the channel gets one embed
+// in their place saying how many it does not show.
+TEST_F(DeliveryTest, OverflowBecomesOneGapEmbedInItsPlace) {
+  Make({30, 3});
+  Send(1);  // in flight
+  for (int n = 2; n <= 10; ++n) Send(n);
+  EXPECT_EQ(delivery_->Waiting(), 3u);
+  EXPECT_EQ(delivery_->Counters().omitted, 7u);
+  Reply("204 No Content");
+  After(2s);
+  Send(11);
+  ASSERT_EQ(Posts(), 2u);
+  const auto second = transport_.Descriptions(1);
+  ASSERT_EQ(second.size(), 3u);  // 2, 3 and the gap; 11 waits behind the gap's post
+  EXPECT_EQ(Numbers(1).front(), 2);
+  EXPECT_EQ(second[2].rfind("7 commands not shown here between ", 0), 0u) << second[2];
+  EXPECT_NE(second[2].find("; the server log has them"), std::string::npos);
+  Reply("204 No Content");
+  After(2s);
+  EXPECT_EQ(Numbers(2), std::vector<int>{11});
+  EXPECT_EQ(delivery_->Counters().gaps, 1u);
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_EQ(lines_[0].rfind("Discord delivery: 3 notifications are waiting", 0), 0u);
+}
+
+TEST_F(DeliveryTest, AHandOverTheHostRefusesIsRetried) {
+  transport_.Refuse(true);
+  Send(1);
+  EXPECT_EQ(lines_, std::vector<std::string>{"Error sending command to Discord. Error: the "
+                                             "request could not be handed over"});
+  transport_.Refuse(false);
+  After(2s);
+  EXPECT_EQ(Posts(), 1u);
+}
+
+// Results come back on the host's thread of choice; the frames take them in.
+TEST_F(DeliveryTest, ResultsFromAnotherThreadAreTakenInOnAFrame) {
+  Send(1);
+  Send(2);
+  std::thread([this] { transport_.Answer("204 No Content"); }).join();
+  EXPECT_EQ(delivery_->Counters().delivered, 0u);
+  After(0ms);
+  After(2s);
+  EXPECT_EQ(delivery_->Counters().delivered, 1u);
+  EXPECT_EQ(Posts(), 2u);
+}
+
+TEST_F(DeliveryTest, StopCountsWhatIsNotDeliveredAndPostsNothingNew) {
+  Send(1);
+  Send(2);
+  const Delivery::Left left = delivery_->Stop(50ms);  // no answer comes
+  EXPECT_EQ(left.not_posted, 1u);
+  EXPECT_EQ(left.unknown, 1u);
+  Reply("204 No Content");
+  After(1h);
+  EXPECT_EQ(Posts(), 1u);
+}
+
+}  // namespace
