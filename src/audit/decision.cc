@@ -1,12 +1,10 @@
 // Deciding a command part by part.
 #include "audit/decision.h"
 
-#include <exception>
 #include <optional>
 
 #include "audit/audit_text.h"
 #include "audit/console_line.h"
-#include "audit/permissions.h"
 #include "host/host_text.h"
 #include "host/unicode.h"
 
@@ -30,24 +28,28 @@ std::string CommandWord(HostView command) {
   return Lower(NarrowUnits(command.data() + start, end - start));
 }
 
-Decision DecideCommand(const nlohmann::json& config, HostView command, const std::string& eos_id,
-                       const std::function<bool()>& admin_bit) {
+Decision DecideCommand(const AllowList& rules, HostView command, std::string_view eos_id,
+                       const std::function<bool()>& admin_bit, std::vector<PartTrace>* trace) {
   std::optional<bool> admin;
   Decision decision;
   // White-listed, or granted while the administrator bit is set. The admin search runs even for
   // a white-listed word, so that a broken grant is reported whichever way the command goes.
   const auto passes = [&](HostView part) {
     const std::string word = CommandWord(part);
-    const bool white_listed = IsWhiteListed(config, word);
-    bool granted = false;
-    try {
-      granted = IsGranted(config, eos_id, word);
-    } catch (const std::exception& e) {
-      if (decision.error.empty()) decision.error = e.what();
+    const std::size_t white_list_entry = rules.WhiteListEntry(word);
+    GrantFound grant = rules.FindGrant(eos_id, word);
+    if (!grant.error.empty() && decision.error.empty()) decision.error = grant.error;
+    bool allowed = white_list_entry != kNowhere;
+    const bool admin_asked = !allowed && grant.granted;
+    if (admin_asked) {
+      if (!admin) admin = admin_bit();
+      allowed = *admin;
     }
-    if (white_listed) return true;
-    if (granted && !admin) admin = admin_bit();
-    return granted && *admin;
+    if (trace != nullptr) {
+      trace->push_back({host::Utf16ToUtf8(part.data(), part.size()), word, white_list_entry,
+                        std::move(grant), admin_asked, admin_asked && *admin, allowed});
+    }
+    return allowed;
   };
 
   if (!MaySplit(command)) {

@@ -8,9 +8,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "audit/allow_list.h"
 #include "host/host.h"
-#include "host/libraries.h"
 
 namespace quillmark {
 
@@ -24,17 +25,29 @@ struct Decision {
   std::string error;             // why the admin search failed, if it did (the first failure)
 };
 
+// How one part was decided, for those who ask why a command goes through or not.
+struct PartTrace {
+  std::string text;  // the part as the console runs it (UTF-8)
+  std::string word;  // its command word
+  std::size_t white_list_entry = kNowhere;
+  GrantFound grant;
+  bool admin_asked = false;  // the administrator bit was needed for this part
+  bool admin = false;        // and was set
+  bool allowed = false;
+};
+
 // The command word of a command or a part: its first piece when split at spaces (empty pieces
 // dropped), as narrow text, lower-cased; empty when there is none.
 std::string CommandWord(HostView command);
 
-// Decides `command` for the player whose EOS id is `eos_id` (UTF-8) by `config`: a part passes
+// Decides `command` for the player whose EOS id is `eos_id` (UTF-8) by `rules`: a part passes
 // when its command word is white-listed, or granted to the EOS id while `admin_bit()` answers
 // true (asked only when a grant needs it, at most once). Parts that run nothing (blank, or a
-// comment) are not decided; a line of nothing else is decided as the empty command. Never
-// throws on a configuration of any shape: a failed admin search grants nothing and says why in
-// `error`.
-Decision DecideCommand(const nlohmann::json& config, HostView command, const std::string& eos_id,
-                       const std::function<bool()>& admin_bit);
+// comment) are not decided; a line of nothing else is decided as the empty command. A failed
+// admin search grants nothing and says why in `error`. With `trace`, every decided part is
+// described there, in order, up to the first refused one.
+Decision DecideCommand(const AllowList& rules, HostView command, std::string_view eos_id,
+                       const std::function<bool()>& admin_bit,
+                       std::vector<PartTrace>* trace = nullptr);
 
 }  // namespace quillmark

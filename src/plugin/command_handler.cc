@@ -120,7 +120,7 @@ bool AuditCommand(AShooterPlayerController* controller, FString& command) {
   const Configuration& configuration = CurrentConfiguration();
   const std::string eos_id = EosIdText(controller);
   const HostView units = Units(command);
-  const Decision decision = DecideCommand(configuration.document, units, eos_id,
+  const Decision decision = DecideCommand(configuration.allow_list, units, eos_id,
                                           [controller] { return HasAdminBit(controller); });
   if (!decision.error.empty()) {
     LogError(fmt::format("Error while checking admin command permissions: {}", decision.error));

@@ -23,6 +23,7 @@ void UseConfiguration(nlohmann::json document) {
   Configuration fresh;
   std::vector<std::string> problems;
   fresh.notify = ReadNotifySettings(document, problems);
+  fresh.allow_list = AllowList(document);
   fresh.document = std::move(document);
   Current() = std::move(fresh);
   for (const std::string& problem : problems) LogError(problem);

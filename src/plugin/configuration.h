@@ -2,6 +2,7 @@
 // put in force, instead of on every command. Start-up puts one in force; so may a reload.
 #pragma once
 
+#include "audit/allow_list.h"
 #include "host/libraries.h"
 #include "notify/discord.h"
 
@@ -9,6 +10,7 @@ namespace quillmark {
 
 struct Configuration {
   nlohmann::json document;  // null before the plugin starts
+  AllowList allow_list;     // built from the document
   NotifySettings notify;
 };
 

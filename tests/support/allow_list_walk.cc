@@ -1,11 +1,11 @@
 // Walking the allow-list. Values are walked the way the JSON library walks any value: an array
 // by element, an object by member value, null as nothing, and a single value as itself, so that
 // an "allowed-commands" given as one text acts as a list of one.
-#include "audit/permissions.h"
+#include "support/allow_list_walk.h"
 
 #include "audit/audit_text.h"
 
-namespace quillmark {
+namespace quillmark::testing {
 
 bool IsWhiteListed(const nlohmann::json& config, const std::string& command_word) {
   const auto list = config.find("white-list");
@@ -44,4 +44,4 @@ bool IsGranted(const nlohmann::json& config, const std::string& eos_id,
   return false;
 }
 
-}  // namespace quillmark
+}  // namespace quillmark::testing

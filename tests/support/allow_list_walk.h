@@ -1,13 +1,12 @@
-// The allow-list of config.json: command-word prefixes open to every player ("white-list"), and
-// command words granted per EOS id ("admins"), which count only while the player holds the
-// administrator bit.
+// The allow-list decided the plain way, by walking config.json's document on every question: the
+// reference that the plugin's index must answer exactly like, error for error.
 #pragma once
 
 #include <string>
 
 #include "host/libraries.h"
 
-namespace quillmark {
+namespace quillmark::testing {
 
 // True when a non-empty "white-list" entry, lower-cased, is a prefix of `command_word`. A
 // "white-list" that is not an array counts for nothing; elements that are not text are passed
@@ -21,4 +20,4 @@ bool IsWhiteListed(const nlohmann::json& config, const std::string& command_word
 bool IsGranted(const nlohmann::json& config, const std::string& eos_id,
                const std::string& command_word);
 
-}  // namespace quillmark
+}  // namespace quillmark::testing
