@@ -35,7 +35,8 @@ add_library(quillmark SHARED
   src/notify/discord_body.cc
   src/plugin/command_handler.cc
   src/plugin/configuration.cc
-  src/plugin/plugin.cc)
+  src/plugin/plugin.cc
+  src/plugin/reload.cc)
 target_include_directories(quillmark PRIVATE ${CMAKE_SOURCE_DIR}/src)
 # The framework's headers (with its spdlog 0.16, fmt 4.1 and nlohmann/json 3.10.2) are written
 # for warning level 3: as external headers they are not judged by this build's /W4 /WX.

@@ -8,10 +8,16 @@
 //
 //   quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] [--log FILE]
 //                 [--stats] [--callbacks-on-worker] [server options...]
+//
+// It also offers operators two commands on a configuration file, without a server:
+//
+//   quillmark-sim check <config.json>
+//   quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -19,9 +25,12 @@
 #include <string>
 #include <thread>
 
+#include "base/config.h"
 #include "sim/server/platform.h"
 #include "sim/server/script.h"
 #include "sim/sim_control.h"
+#include "tools/config_check.h"
+#include "tools/explain.h"
 
 namespace {
 
@@ -32,7 +41,59 @@ constexpr auto kSettleTime = std::chrono::seconds(10);
 
 constexpr char kUsage[] =
     "usage: quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] "
-    "[--log FILE] [--stats] [--callbacks-on-worker] [server options...]\n";
+    "[--log FILE] [--stats] [--callbacks-on-worker] [server options...]\n"
+    "       quillmark-sim check <config.json>\n"
+    "       quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>\n";
+
+// check: the findings, and 0 when clean, 1 with warnings only, 2 with errors.
+int Check(const std::vector<std::string>& args) {
+  if (args.size() != 3) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const quillmark::tools::CheckReport report = quillmark::tools::CheckConfigFile(args[2]);
+  std::fputs(quillmark::tools::FormatReport(args[2], report).c_str(), stdout);
+  return report.ExitStatus();
+}
+
+// explain: the verdict and the deciding rule of each part, and 0 when let through, 1 when
+// blocked, 2 when the file cannot be used.
+int Explain(const std::vector<std::string>& args) {
+  std::string config_file;
+  std::string eos_id;
+  bool admin = false;
+  std::string command;
+  bool words = false;
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    if (!words && (args[i] == "--config" || args[i] == "--eos") && i + 1 < args.size()) {
+      (args[i] == "--config" ? config_file : eos_id) = args[i + 1];
+      ++i;
+    } else if (!words && args[i] == "--admin") {
+      admin = true;
+    } else if (!words && args[i] == "--") {
+      words = true;
+    } else {
+      if (words) command += ' ';
+      command += args[i];
+      words = true;
+    }
+  }
+  if (config_file.empty() || eos_id.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  nlohmann::json config;
+  try {
+    config = quillmark::ReadConfigFile(config_file);
+  } catch (const quillmark::ConfigError& e) {
+    std::fprintf(stderr, "%s: error: %s\n", config_file.c_str(), e.what());
+    return 2;
+  }
+  const quillmark::tools::Explanation explanation =
+      quillmark::tools::Explain(config, eos_id, admin, command);
+  for (const std::string& line : explanation.lines) std::printf("%s\n", line.c_str());
+  return explanation.allowed ? 0 : 1;
+}
 
 struct Options {
   bool stats = false;
@@ -120,6 +181,8 @@ class LineSource {
 
 class Server {
  public:
+  explicit Server(std::string server_dir) : server_dir_(std::move(server_dir)) {}
+
   void Run(LineSource& source) {
     std::string line;
     int number = 0;
@@ -283,11 +346,28 @@ class Server {
     }
   }
 
+  // As an operator edits the file: the plugin sees the change when it reads the file again.
+  void Do(int number, const sim::server::UseConfig& config) {
+    const std::filesystem::path target =
+        std::filesystem::path(server_dir_) / "ArkApi" / "Plugins" / kPluginName / "config.json";
+    std::error_code error;
+    std::filesystem::copy_file(config.file, target,
+                               std::filesystem::copy_options::overwrite_existing, error);
+    if (error) {
+      Complain(number,
+               "cannot put " + config.file + " in place of config.json: " + error.message());
+      return;
+    }
+    std::printf("[operator] config.json replaced by %s\n", config.file.c_str());
+    std::fflush(stdout);
+  }
+
   void Do(int, const sim::server::Sleep& sleep) {
     sim::RunFrames(std::chrono::milliseconds(static_cast<long long>(sleep.seconds * 1000)));
     ShowServerMessages();
   }
 
+  std::string server_dir_;
   std::map<std::string, AShooterPlayerController*> players_;
   Clock::time_point last_frame_ = Clock::now();
   long long commands_ = 0;
@@ -329,7 +409,7 @@ int Serve(int argc, char** argv) {
   (void)sim::LoadPlugin(kPluginName);
   sim::StartWorld(options.map);
 
-  Server server;
+  Server server(options.server_dir);
   {
     LineSource source(script_file.is_open() ? static_cast<std::istream&>(script_file) : std::cin,
                       !script_file.is_open() && sim::server::InputIsTerminal());
@@ -354,6 +434,9 @@ int Serve(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   try {
+    const std::vector<std::string> args = sim::server::Utf8Arguments(argc, argv);
+    if (args.size() > 1 && args[1] == "check") return Check(args);
+    if (args.size() > 1 && args[1] == "explain") return Explain(args);
     return Serve(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quillmark-sim: %s\n", e.what());

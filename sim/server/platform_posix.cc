@@ -7,6 +7,8 @@
 
 namespace sim::server {
 
+std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 std::string DefaultPluginPath() {
   std::error_code ignored;
   return (std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "quillmark.so")

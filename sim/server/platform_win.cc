@@ -1,9 +1,12 @@
 // The stand-in server on Windows.
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "sim/server/platform.h"
@@ -13,18 +16,32 @@ namespace {
 
 std::wstring Wide(const std::string& text) { return AsaApi::Tools::Utf8Decode(text); }
 
+std::string Narrow(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
+  narrow.resize(narrow.size() - 1);
+  return narrow;
+}
+
 }  // namespace
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return {argv, argv + argc};
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
 
 std::string DefaultPluginPath() {
   wchar_t buffer[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
   std::wstring path(buffer, length);
   path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"quillmark.dll";
-  const int size = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, narrow.data(), size, nullptr, nullptr);
-  narrow.resize(static_cast<std::size_t>(size > 0 ? size - 1 : 0));
-  return narrow;
+  return Narrow(path.c_str());
 }
 
 bool IsLoadableFile(const std::string& path) {

@@ -148,6 +148,10 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
     if (w.size() != 1) return std::string("wait takes nothing more");
     return Directive{Wait{}};
   }
+  if (verb == "config") {
+    if (w.size() != 2) return std::string("config wants one file");
+    return Directive{UseConfig{w[1]}};
+  }
   if (verb == "sleep") {
     Sleep sleep;
     if (w.size() != 2 || !ParseNumber(w[1], sleep.seconds) || sleep.seconds < 0) {

@@ -32,6 +32,14 @@ class ConfigError : public std::runtime_error {
   std::size_t column_;
 };
 
+// A problem found in a configuration: where it is, as a JSON Pointer ("/messages/sender"; empty
+// for the whole document), and the sentence the plugin logs for it.
+struct ConfigProblem {
+  std::string path;
+  std::string message;
+  bool operator==(const ConfigProblem&) const = default;
+};
+
 // Where config.json lies: the server's folder followed by
 // "/ArkApi/Plugins/quillmark/config.json". Any thread.
 std::string ConfigPath();

@@ -1,7 +1,8 @@
-// Keeping the plugin's own library loaded while its code is on the stack. The framework can
+// Keeping the plugin's own library loaded while its code may still run. The framework can
 // unload the plugin in the middle of the plugin's own console-command detour (a player types
 // "plugins.unload quillmark"): the detour calls on into the framework's, which unloads the
-// library synchronously, and would then return into code that is gone.
+// library synchronously, and would then return into code that is gone. And a command loop of
+// the framework may still hold the plugin's command callbacks when it frees the library.
 #pragma once
 
 namespace host {

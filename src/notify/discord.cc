@@ -18,7 +18,7 @@ namespace {
 
 // A whole number from `low` to `high` at `key` of the "discord" object, or its default.
 void ReadSetting(const nlohmann::json& discord, const char* key, long long low, long long high,
-                 auto& setting, std::vector<std::string>& problems) {
+                 auto& setting, std::vector<ConfigProblem>& problems) {
   const auto value = discord.find(key);
   if (value == discord.end()) return;
   if (value->is_number_integer() && value->get<long long>() >= low &&
@@ -26,18 +26,19 @@ void ReadSetting(const nlohmann::json& discord, const char* key, long long low, 
     setting = static_cast<std::remove_reference_t<decltype(setting)>>(value->get<long long>());
     return;
   }
-  problems.push_back(
-      fmt::format("config.json: \"discord\".\"{}\" must be a whole number from {} "
-                  "to {}, but is {}: {} applies",
-                  key, low, high, CutCharacters(value->dump(), 100), setting));
+  problems.push_back({fmt::format("/discord/{}", key),
+                      fmt::format("config.json: \"discord\".\"{}\" must be a whole number from "
+                                  "{} to {}, but is {}: {} applies",
+                                  key, low, high, CutCharacters(value->dump(), 100), setting)});
 }
 
 void ReadDeliveryOptions(const nlohmann::json& discord, DeliveryOptions& options,
-                         std::vector<std::string>& problems) {
+                         std::vector<ConfigProblem>& problems) {
   if (!discord.is_object()) {
     problems.push_back(
-        fmt::format("config.json: \"discord\" must be an object, but is {}: its defaults apply",
-                    discord.type_name()));
+        {"/discord",
+         fmt::format("config.json: \"discord\" must be an object, but is {}: its defaults apply",
+                     discord.type_name())});
     return;
   }
   ReadSetting(discord, "posts-per-minute", 1, 6000, options.posts_per_minute, problems);
@@ -47,7 +48,7 @@ void ReadDeliveryOptions(const nlohmann::json& discord, DeliveryOptions& options
 // The configured name as Discord will show it, through the host's text types (a byte sequence
 // that is not UTF-8 becomes U+FFFD); empty when Discord would refuse it, with the reason added
 // to `problems`.
-std::string CheckedPoster(const std::string& sender, std::vector<std::string>& problems) {
+std::string CheckedPoster(const std::string& sender, std::vector<ConfigProblem>& problems) {
   const FString host_text(AsaApi::Tools::Utf8Decode(sender).c_str());
   const std::string name = FStringToUtf8(host_text);
   const std::string lower = Lower(name);
@@ -66,28 +67,30 @@ std::string CheckedPoster(const std::string& sender, std::vector<std::string>& p
     }
   }
   if (reason.empty()) return name;
-  problems.push_back(fmt::format("config.json: \"messages\".\"sender\" {}: posts go out as \"{}\"",
-                                 reason, kDefaultPoster));
+  problems.push_back(
+      {"/messages/sender", fmt::format("config.json: \"messages\".\"sender\" {}: posts go out as "
+                                       "\"{}\"",
+                                       reason, kDefaultPoster)});
   return {};
 }
 
 }  // namespace
 
 NotifySettings ReadNotifySettings(const nlohmann::json& config,
-                                  std::vector<std::string>& problems) {
+                                  std::vector<ConfigProblem>& problems) {
   NotifySettings settings;
-  const auto off = [&problems](const std::string& why) {
-    problems.push_back("config.json: " + why + ": Discord notifications are off");
+  const auto off = [&problems](const char* path, const std::string& why) {
+    problems.push_back({path, "config.json: " + why + ": Discord notifications are off"});
   };
   if (!config.is_object()) {
     if (!config.is_null())
-      off(fmt::format("the top level must be an object, but is {}", config.type_name()));
+      off("", fmt::format("the top level must be an object, but is {}", config.type_name()));
     return settings;
   }
   const auto webhook = config.find("discordwh");
   if (webhook == config.end()) return settings;
   if (!webhook->is_string()) {
-    off(fmt::format("\"discordwh\" must be text, but is {}", webhook->type_name()));
+    off("/discordwh", fmt::format("\"discordwh\" must be text, but is {}", webhook->type_name()));
     return settings;
   }
   settings.webhook = webhook->get<std::string>();
@@ -97,18 +100,20 @@ NotifySettings ReadNotifySettings(const nlohmann::json& config,
   }
   const auto messages = config.find("messages");
   if (messages == config.end() || messages->is_null()) return settings;
-  const auto keep_default = [&problems](const std::string& why) {
-    problems.push_back(fmt::format("config.json: {}: posts go out as \"{}\"", why, kDefaultPoster));
+  const auto keep_default = [&problems](const char* path, const std::string& why) {
+    problems.push_back(
+        {path, fmt::format("config.json: {}: posts go out as \"{}\"", why, kDefaultPoster)});
   };
   if (!messages->is_object()) {
-    keep_default(fmt::format("\"messages\" must be an object, but is {}", messages->type_name()));
+    keep_default("/messages",
+                 fmt::format("\"messages\" must be an object, but is {}", messages->type_name()));
     return settings;
   }
   const auto sender = messages->find("sender");
   if (sender == messages->end()) return settings;
   if (!sender->is_string()) {
-    keep_default(
-        fmt::format("\"messages\".\"sender\" must be text, but is {}", sender->type_name()));
+    keep_default("/messages/sender", fmt::format("\"messages\".\"sender\" must be text, but is {}",
+                                                 sender->type_name()));
     return settings;
   }
   if (std::string name = CheckedPoster(sender->get<std::string>(), problems); !name.empty()) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/config.h"
 #include "host/libraries.h"
 #include "notify/delivery.h"
 
@@ -23,12 +24,13 @@ struct NotifySettings {
 };
 
 // Reads "discordwh", "discord" and, when a webhook is named, "messages"."sender" from
-// `config`. Each problem adds one sentence to `problems`: a "discordwh" that is not text turns
-// notifications off; a "messages" or "sender" of the wrong type, and a name Discord refuses
+// `config`. Each problem adds one, with its place, to `problems`: a "discordwh" that is not text
+// turns notifications off; a "messages" or "sender" of the wrong type, and a name Discord refuses
 // (empty, over 80 characters, or holding "discord" or "clyde" in any letter case), leave the
 // default name "No message", so that posts still go out; a "discord" setting out of its range
 // or of the wrong type keeps its default. Never throws.
-NotifySettings ReadNotifySettings(const nlohmann::json& config, std::vector<std::string>& problems);
+NotifySettings ReadNotifySettings(const nlohmann::json& config,
+                                  std::vector<ConfigProblem>& problems);
 
 // Starts delivering: from now on notifications are queued and posted on the host's frames.
 // Game thread.

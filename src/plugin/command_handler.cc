@@ -3,7 +3,6 @@
 // leaves a command logged one way and treated another.
 #include "plugin/command_handler.h"
 
-#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <string_view>
@@ -14,11 +13,9 @@
 #include "base/logger.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
-#include "host/module_pin.h"
 #include "host/unicode.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
-#include "plugin/plugin.h"
 
 namespace quillmark {
 
@@ -70,18 +67,6 @@ bool HasAdminBit(AShooterPlayerController* controller) {
   return IsBitFieldSet(GetBitField(controller, "APrimalPlayerController.bIsAdmin"));
 }
 
-// True when the framework may take `command_word` for its "plugins.unload", which unloads a
-// plugin inside the game's call: the framework compares the first word ignoring the case of
-// ASCII letters; a unit that narrow text shows as '?' is let match anything, to be safe.
-bool MayUnloadPlugins(const std::string& command_word) {
-  constexpr std::string_view kUnload = "plugins.unload";
-  if (command_word.size() != kUnload.size()) return false;
-  for (std::size_t i = 0; i < kUnload.size(); ++i) {
-    if (command_word[i] != kUnload[i] && command_word[i] != '?') return false;
-  }
-  return true;
-}
-
 // The texts of one command as they are shown, every one escaped so that it stays on one line.
 struct Shown {
   std::string label;
@@ -115,8 +100,7 @@ std::string Player(const Shown& shown) {
 }
 
 // Decides the command, writes its audit line and notification, and empties it when blocked.
-// True when the command goes to the game and may unload this plugin there.
-bool AuditCommand(AShooterPlayerController* controller, FString& command) {
+void AuditCommand(AShooterPlayerController* controller, FString& command) {
   const Configuration& configuration = CurrentConfiguration();
   const std::string eos_id = EosIdText(controller);
   const HostView units = Units(command);
@@ -139,7 +123,7 @@ bool AuditCommand(AShooterPlayerController* controller, FString& command) {
     LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name, shown.eos_id,
                         shown.command, shown.position, shown.label));
     PostToDiscord(configuration.notify, Notification(shown, true), true, Player(shown));
-    return MayUnloadPlugins(CommandWord(units));
+    return;
   }
   const bool admin_bit = HasAdminBit(controller);
   std::string line =
@@ -152,7 +136,6 @@ bool AuditCommand(AShooterPlayerController* controller, FString& command) {
   LogInfo(line);
   command.Empty();
   PostToDiscord(configuration.notify, Notification(shown, false), false, Player(shown));
-  return false;
 }
 
 // After an unexpected failure the command is blocked: the game gets nothing to run. The error
@@ -172,31 +155,17 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
   command.Empty();
 }
 
-// The game's function, with this library kept loaded until the call has come back here: when
-// the framework unloads the plugin inside the call, the reference taken here is given back only
-// after this function has returned.
-FString* CallKeepingLoaded(AShooterPlayerController* controller, FString* result,
-                           FString* command) {
-  host::ModulePin pin;
-  const std::uint64_t shutdowns = Shutdowns();
-  FString* returned = SavedConsoleCommand(controller, result, command, true);
-  if (Shutdowns() != shutdowns) pin.ReleaseLater();
-  return returned;
-}
-
 }  // namespace
 
 FString* CommandHandler(AShooterPlayerController* controller, FString* result, FString* command,
                         bool /*write_to_log*/) {
-  bool may_unload = false;
   try {
-    may_unload = AuditCommand(controller, *command);
+    AuditCommand(controller, *command);
   } catch (const std::exception& e) {
     BlockAfterFailure(controller, *command, e.what());
   } catch (...) {
     BlockAfterFailure(controller, *command, "unknown error");
   }
-  if (may_unload) return CallKeepingLoaded(controller, result, command);
   return SavedConsoleCommand(controller, result, command, true);
 }
 

@@ -21,12 +21,12 @@ const Configuration& CurrentConfiguration() { return Current(); }
 
 void UseConfiguration(nlohmann::json document) {
   Configuration fresh;
-  std::vector<std::string> problems;
+  std::vector<ConfigProblem> problems;
   fresh.notify = ReadNotifySettings(document, problems);
   fresh.allow_list = AllowList(document);
   fresh.document = std::move(document);
   Current() = std::move(fresh);
-  for (const std::string& problem : problems) LogError(problem);
+  for (const ConfigProblem& problem : problems) LogError(problem.message);
 }
 
 void LoadConfiguration() { UseConfiguration(ReadConfigFile(ConfigPath())); }

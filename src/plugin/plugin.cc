@@ -13,15 +13,16 @@
 
 #include "audit/server_label.h"
 #include "base/logger.h"
+#include "host/module_pin.h"
 #include "notify/discord.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
+#include "plugin/reload.h"
 
 namespace quillmark {
 namespace {
 
 bool started = false;
-std::uint64_t shutdowns = 0;
 
 }  // namespace
 
@@ -36,11 +37,22 @@ void InitPlugin() {
   }
   StartNotifier(CurrentConfiguration().notify.delivery);
   host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
+  AddReloadCommands();
   started = true;
 }
 
 void ShutdownPlugin() {
+  // The framework unloads a plugin from inside a command: a player's "plugins.unload quillmark"
+  // runs inside this plugin's own console-command detour, and the framework's command loops run
+  // on a snapshot of the registered commands, which may hold the last reference to this
+  // plugin's reload commands after they are removed below. When the framework frees the library
+  // right after this function, the detour would return into code that is gone, and the snapshot
+  // would destroy callbacks whose code is gone. So the library keeps one more reference, given
+  // back by the host's thread pool a few seconds from now, after all of that has unwound.
+  host::ModulePin pin;
+  pin.ReleaseLater();
   if (started) {
+    RemoveReloadCommands();
     host::RemoveHook(kConsoleCommandHook, &CommandHandler);
     started = false;
   }
@@ -49,10 +61,7 @@ void ShutdownPlugin() {
   ForgetServerLabel();
   ForgetConfiguration();
   PluginLogger().reset();
-  ++shutdowns;
 }
-
-std::uint64_t Shutdowns() { return shutdowns; }
 
 }  // namespace quillmark
 

@@ -17,12 +17,9 @@ namespace quillmark {
 void InitPlugin();
 
 // Takes the command handler off and forgets everything the start made (configuration, logger,
-// server label), so that InitPlugin may run again. Nothing when the plugin is not started.
-// Game thread.
+// server label), so that InitPlugin may run again, and keeps the library loaded for a few
+// seconds after the framework frees it. Game thread.
 void ShutdownPlugin();
-
-// How many times the plugin has been stopped since the library was loaded. Game thread.
-std::uint64_t Shutdowns();
 
 }  // namespace quillmark
 

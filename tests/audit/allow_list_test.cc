@@ -4,114 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <exception>
-#include <random>
 #include <string>
 
 #include "audit/audit_text.h"
 #include "support/allow_list_walk.h"
+#include "support/config_generator.h"
 
 namespace quillmark {
 namespace {
 
 using nlohmann::json;
-
-// A small vocabulary, so that generated words, entries and ids often meet.
-constexpr std::array kWords = {
-    "fly", "FLY",   "give",  "giveitem",         "gi",        "*", " *", "**", "*fly",
-    "",    "Ghost", "cheat", "quillmark.reload", "ébullition"};
-constexpr std::array kIds = {"0002aaaa", "0002AAAA", "0002bbbb", "", "0002cccc"};
-
-class Generator {
- public:
-  explicit Generator(unsigned seed) : random_(seed) {}
-
-  std::size_t Below(std::size_t n) {
-    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
-  }
-  bool OneIn(std::size_t n) { return Below(n) == 0; }
-
-  json NotText() {
-    switch (Below(5)) {
-      case 0:
-        return 7;
-      case 1:
-        return nullptr;
-      case 2:
-        return true;
-      case 3:
-        return json::array({"fly"});
-      default:
-        return json::object({{"k", "give"}});
-    }
-  }
-
-  // A list, mostly an array of texts; sometimes an object, one text, null or a number.
-  template <std::size_t N>
-  json List(const std::array<const char*, N>& pool) {
-    json items = json::array();
-    const std::size_t count = Below(5);
-    for (std::size_t i = 0; i < count; ++i) {
-      items.push_back(OneIn(8) ? NotText() : json(pool[Below(N)]));
-    }
-    switch (Below(12)) {
-      case 0:
-        return pool[Below(N)];
-      case 1:
-        return nullptr;
-      case 2:
-        return 3;
-      case 3: {
-        json object = json::object();
-        for (std::size_t i = 0; i < items.size(); ++i)
-          object[std::string(1, char('a' + i))] = items[i];
-        return object;
-      }
-      default:
-        return items;
-    }
-  }
-
-  json Entry() {
-    if (OneIn(15)) return NotText();
-    json entry = json::object();
-    if (!OneIn(8)) entry["eosid"] = List(kIds);
-    if (!OneIn(8)) entry["allowed-commands"] = List(kWords);
-    return entry;
-  }
-
-  json Config() {
-    json config = json::object();
-    if (!OneIn(6)) config["white-list"] = List(kWords);
-    if (!OneIn(10)) {
-      json admins = json::array();
-      const std::size_t count = Below(6);
-      for (std::size_t i = 0; i < count; ++i) admins.push_back(Entry());
-      if (OneIn(10)) {
-        json object = json::object();
-        for (std::size_t i = 0; i < admins.size(); ++i) object[std::to_string(9 - i)] = admins[i];
-        admins = object;
-      } else if (OneIn(20)) {
-        admins = OneIn(2) ? json(nullptr) : json("admins");
-      }
-      config["admins"] = admins;
-    }
-    return config;
-  }
-
-  std::string Word() {
-    std::string word = kWords[Below(kWords.size())];
-    if (OneIn(3)) word += kWords[Below(kWords.size())];
-    return Lower(word);
-  }
-
- private:
-  std::mt19937 random_;
-};
+using testing::ConfigGenerator;
+using testing::kIds;
 
 TEST(AllowListTest, AnswersExactlyAsWalkingTheDocumentDoes) {
-  Generator generate(20261208);
+  ConfigGenerator generate(20261208);
   std::size_t grants = 0;
   std::size_t errors = 0;
   std::size_t white_listed = 0;

@@ -37,6 +37,7 @@ struct Play {
   std::vector<std::string> game;       // what the game's function received, and what it ran
   std::vector<std::string> server;     // server messages shown to players
   std::vector<std::string> rcon;       // RCON replies
+  std::vector<std::string> operation;  // what the operator did (a config.json replaced)
   long long commands = 0;              // with --stats: console commands handled
   long long longest_us = 0;            // ... and the longest any took, in microseconds
   long peak_kib = 0;                   // the server's peak resident memory, where known
@@ -73,7 +74,10 @@ inline Play ParsePlay(const ProcessResult& result, const std::string& other_pref
   play.err = result.err;
   play.out = result.out;
   const std::vector<std::pair<std::string, std::vector<std::string>*>> plain = {
-      {"[game] ", &play.game}, {"[server] ", &play.server}, {"[rcon] ", &play.rcon}};
+      {"[game] ", &play.game},
+      {"[server] ", &play.server},
+      {"[rcon] ", &play.rcon},
+      {"[operator] ", &play.operation}};
   std::istringstream lines(result.out);
   // A log line whose message holds a line break goes on until a line ending in CR.
   std::vector<std::string>* open_log = nullptr;

@@ -33,10 +33,10 @@ class DeliveryTest : public ::testing::Test {
   void Send(int n, const std::string& hook = kHook, std::size_t size = 0) {
     std::string description = "Executed: say " + std::to_string(n);
     if (size > description.size()) description.append(size - description.size(), '.');
-    delivery_->Enqueue(hook, "Audit",
-                       {MakeEmbed(quillmark::kBlockedTitle, description, 1),
-                        std::string("P").append(std::to_string(n)),
-                        std::chrono::system_clock::now()});
+    delivery_->Enqueue(
+        hook, "Audit",
+        {MakeEmbed(quillmark::kBlockedTitle, description, 1),
+         std::string("P").append(std::to_string(n)), std::chrono::system_clock::now()});
   }
   // Answers the post in flight; the next frame takes the answer in.
   void Reply(const std::string& status, std::unordered_map<std::string, std::string> headers = {}) {

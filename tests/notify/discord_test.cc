@@ -99,11 +99,13 @@ struct SettingsCase {
 class NotifySettingsTest : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(NotifySettingsTest, ReadsTheWebhookAndANameDiscordAccepts) {
-  std::vector<std::string> problems;
+  std::vector<quillmark::ConfigProblem> problems;
   const NotifySettings settings = ReadNotifySettings(GetParam().config, problems);
   EXPECT_EQ(settings.webhook, GetParam().webhook);
   EXPECT_EQ(settings.poster, GetParam().poster);
-  EXPECT_EQ(problems, GetParam().problem == nullptr ? std::vector<std::string>{}
+  std::vector<std::string> messages;
+  for (const auto& problem : problems) messages.push_back(problem.message);
+  EXPECT_EQ(messages, GetParam().problem == nullptr ? std::vector<std::string>{}
                                                     : std::vector<std::string>{GetParam().problem});
 }
 

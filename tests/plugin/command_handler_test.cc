@@ -5,14 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "audit/audit_text.h"
 #include "audit/server_label.h"
 #include "base/logger.h"
 #include "plugin/configuration.h"
+#include "support/config_generator.h"
 #include "support/host_support.h"
 #include "support/recording_sink.h"
+#include "tools/explain.h"
 
 namespace {
 
@@ -65,7 +69,7 @@ class CommandHandlerTest : public ::testing::Test {
 
   // Runs one command through the game, checking that the handler gave back every block.
   Outcome Run(AShooterPlayerController* player, const std::string& command) {
-    const std::size_t logged = sink_->Messages().size();
+    const std::size_t logged = sink_->MessageCount();
     const LiveBlocks blocks;
     Outcome outcome;
     outcome.result = sim::Utf8(sim::RunConsoleCommand(player, Host(command)));
@@ -77,8 +81,7 @@ class CommandHandlerTest : public ::testing::Test {
       for (const HostText& part : received[0].parts) outcome.game_ran.push_back(sim::Utf8(part));
       outcome.write_to_log = received[0].write_to_log;
     }
-    const auto messages = sink_->Messages();
-    outcome.messages.assign(messages.begin() + static_cast<std::ptrdiff_t>(logged), messages.end());
+    outcome.messages = sink_->MessagesFrom(logged);
     return outcome;
   }
 
@@ -214,6 +217,38 @@ TEST_F(CommandHandlerTest, NonTextGrantIsLoggedAndEndsTheSearch) {
   EXPECT_EQ(listed.messages.back(), Executed("E1", "fly"));
 }
 
+// The dry run decides as the handler does: on generated configurations, players and commands,
+// its verdict is the audit line's.
+TEST_F(CommandHandlerTest, DryRunAgreesWithTheHandler) {
+  using quillmark::testing::kIds;
+  std::map<std::pair<std::string, bool>, AShooterPlayerController*> players;
+  for (const char* id : kIds) {
+    for (const bool admin : {false, true}) players[{id, admin}] = Join(id, admin);
+  }
+  quillmark::testing::ConfigGenerator generate(1208);
+  std::size_t allowed = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const json config = generate.Config();
+    UseConfiguration(config);
+    const std::string eos = kIds[generate.Below(kIds.size())];
+    const bool admin = generate.OneIn(2);
+    const std::string command = generate.Command();
+    const Outcome outcome = Run(players[{eos, admin}], command);
+    const auto audit_line =
+        std::find_if(outcome.messages.begin(), outcome.messages.end(),
+                     [](const std::string& m) { return m.rfind("info: ", 0) == 0; });
+    ASSERT_NE(audit_line, outcome.messages.end());
+    const bool handler_allowed = audit_line->rfind("info: Player ", 0) == 0;
+    allowed += handler_allowed ? 1 : 0;
+    const auto explanation = quillmark::tools::Explain(config, eos, admin, command);
+    EXPECT_EQ(explanation.allowed, handler_allowed)
+        << config.dump() << " eos=" << eos << " admin=" << admin << " command=" << command << "\n"
+        << *audit_line;
+  }
+  EXPECT_GT(allowed, 100U);  // both verdicts are common
+  EXPECT_LT(allowed, 2900U);
+}
+
 TEST_F(CommandHandlerTest, AdminBitInTheBlockedLineIsReadNow) {
   UseConfiguration(kAdmins);
   auto* player = Join("X", true);
@@ -300,7 +335,7 @@ TEST_F(CommandHandlerTest, AFailureAnywhereFailsClosed) {
   auto* player = Join("E1", false);
   int failures_seen = 0;
   for (int nth = 1; nth <= 40; ++nth) {
-    const std::size_t logged = sink_->Messages().size();
+    const std::size_t logged = sink_->MessageCount();
     const LiveBlocks blocks;
     sim::FailAllocation(nth);
     bool escaped = false;

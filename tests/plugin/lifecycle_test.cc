@@ -3,12 +3,17 @@
 // off, and start and stop alternate in one library. The loader's notifications start nothing.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <nlohmann/json.hpp>
+
 #include "base/config.h"
+#include "notify/discord.h"
 #include "plugin/command_handler.h"
 #include "plugin/plugin.h"
 #include "support/host_support.h"
 #include "support/recording_sink.h"
 #include "support/server_folder.h"
+#include "support/webhook_receiver.h"
 
 namespace {
 
@@ -129,3 +134,41 @@ TEST_F(LifecycleTest, MissingConfigLineIsExactlyTheErrorText) {
 }
 
 }  // namespace
+
+// A reload that names another webhook sends what comes after it there; what waits for delivery
+// still goes where it was made for.
+TEST_F(LifecycleTest, ReloadKeepsEachWaitingNotificationWithItsWebhook) {
+  using Receiver = quillmark::testing::WebhookReceiver;
+  Receiver receiver;
+  receiver.SetFault(Receiver::Fault::kNeverAnswer);
+  folder_.WriteConfig(nlohmann::json{{"discordwh", receiver.Url("1")}}.dump());
+  Plugin_Init();
+  RunCommand("first");   // posted at once, and held by Discord...
+  RunCommand("second");  // ...so this one waits behind it
+  ASSERT_TRUE(receiver.WaitForRequests(1, std::chrono::seconds(10)));
+
+  folder_.WriteConfig(nlohmann::json{{"discordwh", receiver.Url("2")}}.dump());
+  EXPECT_EQ(sim::RunRconCommand(Host("quillmark.reload")),
+            std::vector<HostText>{Host("config.json reloaded: 0 white-list entries, 0 admin "
+                                       "entries, 0 EOS ids, webhook on")});
+  RunCommand("third");
+  receiver.SetFault(Receiver::Fault::kNone);
+  receiver.ReleaseHeld();
+  ASSERT_TRUE(sim::RunFramesUntil(
+      [] { return quillmark::WaitingNotifications() == 0 && sim::PendingRequests() == 0; },
+      std::chrono::seconds(30)));
+
+  std::map<std::string, std::vector<std::string>> commands;  // webhook path -> commands, in order
+  for (const auto& post : receiver.Requests()) {
+    if (post.status != 204) continue;
+    const nlohmann::json body = nlohmann::json::parse(post.body);
+    for (const auto& embed : body["embeds"]) {
+      const std::string description = embed["description"];
+      const auto at = description.find("Executed: ") + 10;
+      commands[post.path].push_back(description.substr(at, description.find('\n', at) - at));
+    }
+  }
+  EXPECT_EQ(commands, (std::map<std::string, std::vector<std::string>>{
+                          {"/api/webhooks/1/token", {"first", "second"}},
+                          {"/api/webhooks/2/token", {"third"}}}));
+}

@@ -5,6 +5,8 @@
 #include <spdlog/details/null_mutex.h>
 #include <spdlog/sinks/base_sink.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,6 +25,16 @@ class RecordingSink final : public spdlog::sinks::base_sink<std::mutex> {
   std::vector<std::string> Messages() {
     std::lock_guard lock(mutex_);
     return messages_;
+  }
+  // The messages from the `first`th on, and how many there are, for tests that write many.
+  std::vector<std::string> MessagesFrom(std::size_t first) {
+    std::lock_guard lock(mutex_);
+    return {messages_.begin() + static_cast<std::ptrdiff_t>(std::min(first, messages_.size())),
+            messages_.end()};
+  }
+  std::size_t MessageCount() {
+    std::lock_guard lock(mutex_);
+    return messages_.size();
   }
   // The same for the lines of the framework's own logger ("API").
   std::vector<std::string> FrameworkMessages() {

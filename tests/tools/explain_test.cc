@@ -1,0 +1,52 @@
+// The dry run names the rule that decides each part, or why nothing lets it through.
+#include "tools/explain.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quillmark::tools {
+namespace {
+
+using nlohmann::json;
+
+TEST(ExplainTest, NamesTheDecidingRule) {
+  const json config = json::parse(R"({
+    "white-list": ["tp", "Give"],
+    "admins": {
+      "b": {"eosid": ["other"], "allowed-commands": ["ghost"]},
+      "a": {"eosid": ["rex"], "allowed-commands": {"x": "walk", "y": "FLY"}},
+      "c": {"eosid": ["bad"], "allowed-commands": [7]}
+    }})");
+  struct Case {
+    const char* eos;
+    bool admin;
+    const char* command;
+    bool allowed;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"rex", false, "GiveItem 1", true,
+       "\"giveitem\" is white-listed by /white-list/1 (\"Give\")"},
+      {"rex", true, "fly", true,
+       "granted to rex by /admins/a (\"FLY\" at /admins/a/allowed-commands/y), and the "
+       "administrator bit is set"},
+      {"rex", false, "fly", false, "but the administrator bit is off"},
+      {"rex", true, "ghost", false, "no entry of \"admins\" that names rex grants it"},
+      {"nobody", true, "ghost", false, "no entry of \"admins\" names nobody"},
+      {"bad", true, "ghost", false, "stopped at an element that is not text"},
+      {"rex", true, "tp 1|fly|ghost", false,
+       "runs this line as 3 commands, and command 3 is not allowed"},
+      {"rex", true, "", false, "the empty command is not white-listed"},
+  };
+  for (const Case& c : cases) {
+    const Explanation explanation = Explain(config, c.eos, c.admin, c.command);
+    std::string text;
+    for (const std::string& line : explanation.lines) text.append(line).append("\n");
+    EXPECT_EQ(explanation.allowed, c.allowed) << c.command << "\n" << text;
+    EXPECT_NE(text.find(c.says), std::string::npos) << c.command << "\n" << text;
+  }
+}
+
+}  // namespace
+}  // namespace quillmark::tools

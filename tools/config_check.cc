@@ -1,0 +1,402 @@
+// The configuration checker's findings.
+#include "tools/config_check.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "audit/allow_list.h"
+#include "audit/audit_text.h"
+#include "base/config.h"
+#include "notify/discord.h"
+
+namespace quillmark::tools {
+namespace {
+
+using nlohmann::json;
+using Pointer = json::json_pointer;
+
+// The keys the plugin reads, at each level.
+const std::vector<std::string> kTopKeys = {"white-list", "admins", "discordwh", "messages",
+                                           "discord"};
+const std::vector<std::string> kEntryKeys = {"eosid", "allowed-commands"};
+const std::vector<std::string> kMessagesKeys = {"sender"};
+const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit"};
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// `key` folded for comparison: lower case, without separators.
+std::string Folded(std::string_view key) {
+  std::string folded;
+  for (const char c : Lower(key)) {
+    if (c != '-' && c != '_' && c != ' ') folded.push_back(c);
+  }
+  return folded;
+}
+
+// The known key `key` was most likely meant to be; empty when none is close.
+std::string Suggestion(const std::string& key, const std::vector<std::string>& known) {
+  std::string best;
+  std::size_t best_distance = 3;  // three edits or more is another word
+  for (const std::string& candidate : known) {
+    const std::size_t distance =
+        Folded(key) == Folded(candidate) ? 0 : EditDistance(Lower(key), candidate);
+    if (distance < best_distance) {
+      best = candidate;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+// A value as a finding quotes it: short, escaped, on one line.
+std::string Quoted(const json& value) { return CutCharacters(EscapeForDisplay(value.dump()), 60); }
+
+std::string Describe(const json& value) {
+  return std::string(value.type_name()) + " " + Quoted(value);
+}
+
+bool IsEosId(const std::string& id) {
+  return id.size() == 32 && std::all_of(id.begin(), id.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+class Checker {
+ public:
+  explicit Checker(const json& config) : config_(config) {}
+
+  std::vector<Finding> Run() {
+    std::vector<ConfigProblem> problems;
+    (void)ReadNotifySettings(config_, problems);
+    for (ConfigProblem& problem : problems) {
+      std::string message = std::move(problem.message);
+      if (message.rfind("config.json: ", 0) == 0) message.erase(0, 13);
+      Error(problem.path, message);
+    }
+    if (!config_.is_object()) return std::move(findings_);
+    UnknownKeys(config_, Pointer(), kTopKeys);
+    WhiteList();
+    Admins();
+    Webhook();
+    if (const auto messages = config_.find("messages"); messages != config_.end()) {
+      UnknownKeys(*messages, Pointer("/messages"), kMessagesKeys);
+    }
+    if (const auto discord = config_.find("discord"); discord != config_.end()) {
+      UnknownKeys(*discord, Pointer("/discord"), kDiscordKeys);
+    }
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+      return a.severity == Severity::kError && b.severity != Severity::kError;
+    });
+    return std::move(findings_);
+  }
+
+ private:
+  void Add(Severity severity, const Pointer& path, std::string message) {
+    findings_.push_back({severity, path.to_string(), std::move(message)});
+  }
+  void Error(const std::string& path, std::string message) {
+    findings_.push_back({Severity::kError, path, std::move(message)});
+  }
+  void Warn(const Pointer& path, std::string message) {
+    Add(Severity::kWarning, path, std::move(message));
+  }
+
+  // Keys the plugin does not read. Keys that begin with "_" or "//" are remarks.
+  void UnknownKeys(const json& object, const Pointer& at, const std::vector<std::string>& known) {
+    if (!object.is_object()) return;
+    for (const auto& [key, value] : object.items()) {
+      if (std::find(known.begin(), known.end(), key) != known.end()) continue;
+      if (key.rfind('_', 0) == 0 || key.rfind("//", 0) == 0) continue;
+      const std::string meant = Suggestion(key, known);
+      Warn(at / key, meant.empty()
+                         ? "is not a key the plugin reads: it is passed over"
+                         : fmt::format("is not a key the plugin reads: it is passed over (did "
+                                       "you mean \"{}\"?)",
+                                       meant));
+    }
+  }
+
+  // What a text of an allow-list cannot mean, whatever it seems to say.
+  void TextEntry(const Pointer& at, const std::string& text, bool white_list) {
+    if (text.empty()) {
+      Warn(at, white_list ? "is empty: it is passed over"
+                          : "is empty: it grants only a command with no command word");
+      return;
+    }
+    if (text.find_first_of(" \t") != std::string::npos) {
+      Warn(at, fmt::format("\"{}\" holds a blank, which a command word never does: it never "
+                           "matches",
+                           EscapeForDisplay(text)));
+    } else if (white_list && text.find('*') != std::string::npos) {
+      Warn(at, fmt::format("\"{}\" is not a wildcard: white-list entries are prefixes of the "
+                           "command word, and \"*\" matches only itself",
+                           EscapeForDisplay(text)));
+    } else if (!white_list && text != "*" && text.find('*') != std::string::npos) {
+      Warn(at, fmt::format("\"{}\" is not a wildcard: only \"*\" on its own grants every "
+                           "command word, any other text grants that word only",
+                           EscapeForDisplay(text)));
+    }
+  }
+
+  void WhiteList() {
+    const auto list = config_.find("white-list");
+    if (list == config_.end()) return;
+    const Pointer at("/white-list");
+    if (!list->is_array()) {
+      Warn(at,
+           fmt::format("must be an array, but is {}: no command is white-listed", Describe(*list)));
+      return;
+    }
+    std::vector<std::pair<std::string, std::size_t>> entries;  // lower-cased, index
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      const json& element = (*list)[i];
+      if (!element.is_string()) {
+        Warn(at / i, fmt::format("is not text but {}: it is passed over", Describe(element)));
+        continue;
+      }
+      const auto& text = element.get_ref<const std::string&>();
+      TextEntry(at / i, text, true);
+      if (!text.empty()) entries.emplace_back(Lower(text), i);
+    }
+    // Entries that another entry already lets through. In sorted order an entry follows every
+    // entry that is a prefix of it, so a stack of the entries that cover nothing before them
+    // finds each one's cover in one pass.
+    std::sort(entries.begin(), entries.end());
+    std::vector<const std::pair<std::string, std::size_t>*> covers;
+    for (const auto& entry : entries) {
+      while (!covers.empty() && entry.first.rfind(covers.back()->first, 0) != 0) covers.pop_back();
+      if (covers.empty()) {
+        covers.push_back(&entry);
+        continue;
+      }
+      const auto& cover = *covers.back();
+      // Of two equal entries the later one is the redundant one.
+      const bool equal = cover.first == entry.first;
+      Warn(at / entry.second,
+           equal ? fmt::format("repeats \"{}\" ({}): it adds nothing",
+                               EscapeForDisplay(entry.first), (at / cover.second).to_string())
+                 : fmt::format("is already let through by \"{}\" ({}): every command word that "
+                               "begins with it begins with that",
+                               EscapeForDisplay(cover.first), (at / cover.second).to_string()));
+    }
+  }
+
+  // The elements of `value` with their places, walked as the plugin walks it.
+  static std::vector<std::pair<const json*, Pointer>> Walked(const json& value, const Pointer& at) {
+    std::vector<std::pair<const json*, Pointer>> walked;
+    if (value.is_array()) {
+      for (std::size_t i = 0; i < value.size(); ++i) walked.emplace_back(&value[i], at / i);
+    } else if (value.is_object()) {
+      for (const auto& [key, element] : value.items()) walked.emplace_back(&element, at / key);
+    } else if (!value.is_null()) {
+      walked.emplace_back(&value, at);
+    }
+    return walked;
+  }
+
+  void Admins() {
+    const auto admins = config_.find("admins");
+    if (admins == config_.end()) return;
+    const Pointer at("/admins");
+    if (!admins->is_array()) {
+      Warn(at, admins->is_object()
+                   ? std::string("should be an array: the values of this object are read as its "
+                                 "entries, in the order of their keys")
+                   : fmt::format("must be an array, but is {}: no command is granted",
+                                 Describe(*admins)));
+    }
+    std::map<std::string, std::string> first_named;  // EOS id -> where first named
+    for (const auto& [entry, entry_at] : Walked(*admins, at)) {
+      if (!entry->is_object()) {
+        Warn(entry_at,
+             fmt::format("must be an object, but is {}: it is passed over", Describe(*entry)));
+        continue;
+      }
+      UnknownKeys(*entry, entry_at, kEntryKeys);
+      EosIds(*entry, entry_at, first_named);
+      Grants(*entry, entry_at);
+    }
+  }
+
+  void EosIds(const json& entry, const Pointer& at, std::map<std::string, std::string>& first) {
+    const auto ids = entry.find("eosid");
+    if (ids == entry.end()) {
+      Warn(at, "has no \"eosid\": it grants nothing to anyone");
+      return;
+    }
+    if (!ids->is_array()) {
+      Warn(at / "eosid",
+           fmt::format("must be an array of EOS ids, but is {}: the entry grants nothing to "
+                       "anyone",
+                       Describe(*ids)));
+      return;
+    }
+    if (ids->empty()) Warn(at / "eosid", "names no EOS id: the entry grants nothing to anyone");
+    for (std::size_t i = 0; i < ids->size(); ++i) {
+      const json& id = (*ids)[i];
+      if (!id.is_string()) {
+        Warn(at / "eosid" / i, fmt::format("is not text but {}: it names nobody", Describe(id)));
+        continue;
+      }
+      const auto& text = id.get_ref<const std::string&>();
+      if (!IsEosId(text)) {
+        Warn(at / "eosid" / i,
+             IsEosId(Lower(text))
+                 ? fmt::format("\"{}\" has upper-case letters, but the server gives EOS ids in "
+                               "lower case: it never matches",
+                               EscapeForDisplay(text))
+                 : fmt::format("\"{}\" is not an EOS id (32 hexadecimal characters): it "
+                               "matches no player",
+                               EscapeForDisplay(text)));
+      }
+      const auto [named, inserted] = first.emplace(text, (at / "eosid" / i).to_string());
+      if (!inserted) {
+        Warn(at / "eosid" / i,
+             fmt::format("\"{}\" is already named at {}: entries are tried in order and the "
+                         "first that grants a word decides, so grants are easy to misread",
+                         EscapeForDisplay(text), named->second));
+      }
+    }
+  }
+
+  void Grants(const json& entry, const Pointer& at) {
+    const auto commands = entry.find("allowed-commands");
+    if (commands == entry.end()) {
+      Warn(at, "has no \"allowed-commands\": it grants nothing");
+      return;
+    }
+    const Pointer list_at = at / "allowed-commands";
+    if (commands->is_string()) {
+      Warn(list_at, "should be an array: one text is read as a list of one");
+    } else if (commands->is_object()) {
+      Warn(list_at, "should be an array: the values of this object are read as the list");
+    } else if (commands->is_null()) {
+      Warn(list_at, "is null: it grants nothing");
+    }
+    for (const auto& [element, element_at] : Walked(*commands, list_at)) {
+      if (!element->is_string()) {
+        Error(element_at.to_string(),
+              fmt::format("is not text but {}: a command of these EOS ids that no grant before "
+                          "it matches writes an error line and is granted nothing by this entry "
+                          "or any after it",
+                          Describe(*element)));
+        return;  // the plugin never reads past it
+      }
+      TextEntry(element_at, element->get_ref<const std::string&>(), false);
+    }
+  }
+
+  void Webhook() {
+    const auto webhook = config_.find("discordwh");
+    if (webhook == config_.end() || !webhook->is_string()) return;
+    const auto& url = webhook->get_ref<const std::string&>();
+    if (url.empty()) return;
+    const Pointer at("/discordwh");
+    const std::string shown = MaskWebhook(url);
+    const auto shaped = [&url](std::string_view host) {
+      const std::string start = fmt::format("https://{}/api/", host);
+      if (url.rfind(start, 0) != 0) return false;
+      std::string_view rest = std::string_view(url).substr(start.size());
+      if (rest.size() > 1 && rest[0] == 'v' && rest.find('/') != std::string_view::npos) {
+        rest.remove_prefix(rest.find('/') + 1);  // a versioned path: /api/v10/webhooks/...
+      }
+      if (rest.rfind("webhooks/", 0) != 0) return false;
+      rest.remove_prefix(9);
+      const std::size_t slash = rest.find('/');
+      if (slash == 0 || slash == std::string_view::npos || slash + 1 == rest.size()) return false;
+      return std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(slash),
+                         [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (shaped("discord.com") || shaped("ptb.discord.com") || shaped("canary.discord.com")) return;
+    if (shaped("discordapp.com")) {
+      Warn(at, fmt::format("{} uses the old host discordapp.com: use discord.com", shown));
+      return;
+    }
+    Warn(at, fmt::format("{} is not a Discord webhook URL "
+                         "(https://discord.com/api/webhooks/<id>/<token>)",
+                         shown));
+  }
+
+  const json& config_;
+  std::vector<Finding> findings_;
+};
+
+std::string Summary(const json& config) {
+  const AllowList rules(config);
+  std::vector<ConfigProblem> problems;
+  const NotifySettings notify = ReadNotifySettings(config, problems);
+  return fmt::format("{} white-list entries, {} admin entries, {} EOS ids, webhook {}",
+                     rules.WhiteListEntries(), rules.AdminEntries(), rules.EosIds(),
+                     notify.webhook.empty() ? "off" : MaskWebhook(notify.webhook));
+}
+
+}  // namespace
+
+int CheckReport::ExitStatus() const {
+  int status = 0;
+  for (const Finding& finding : findings) {
+    status = std::max(status, finding.severity == Severity::kError ? 2 : 1);
+  }
+  return status;
+}
+
+CheckReport CheckConfig(const nlohmann::json& config) {
+  return {Checker(config).Run(), Summary(config)};
+}
+
+CheckReport CheckConfigFile(const std::string& path) {
+  nlohmann::json config;
+  try {
+    config = ReadConfigFile(path);
+  } catch (const ConfigError& e) {
+    return {{{Severity::kError, "", e.what(), e.Line(), e.Column()}},
+            "the plugin does not start with this file"};
+  }
+  return CheckConfig(config);
+}
+
+std::string MaskWebhook(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t host_end =
+      scheme == std::string_view::npos ? std::string_view::npos : url.find('/', scheme + 3);
+  if (host_end == std::string_view::npos) return "****";  // no path: nothing safe to show
+  const std::size_t webhooks = url.find("/webhooks/", host_end);
+  if (webhooks != std::string_view::npos) {
+    const std::size_t token = url.find('/', webhooks + 10);
+    if (token != std::string_view::npos) return std::string(url.substr(0, token + 1)) + "****";
+  }
+  return std::string(url.substr(0, host_end + 1)) + "****";
+}
+
+std::string FormatReport(const std::string& file, const CheckReport& report) {
+  std::string text;
+  std::size_t errors = 0;
+  for (const Finding& finding : report.findings) {
+    const bool error = finding.severity == Severity::kError;
+    errors += error ? 1 : 0;
+    const std::string where =
+        finding.line != 0 ? fmt::format("{}:{}:{}", file, finding.line, finding.column) : file;
+    text += fmt::format("{}: {}: {}{}{}\n", where, error ? "error" : "warning", finding.path,
+                        finding.path.empty() ? "" : " ", finding.message);
+  }
+  const std::size_t warnings = report.findings.size() - errors;
+  text += fmt::format("{}: {} error{}, {} warning{}; {}\n", file, errors, errors == 1 ? "" : "s",
+                      warnings, warnings == 1 ? "" : "s", report.summary);
+  return text;
+}
+
+}  // namespace quillmark::tools

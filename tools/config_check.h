@@ -1,0 +1,47 @@
+// The configuration checker: reads config.json exactly as the plugin does and reports what the
+// plugin would do with it that its operator may not expect. Errors are what make start-up fail,
+// what makes handling a command write an error line, and what the plugin reports as it puts the
+// file in force; warnings are what the plugin silently passes over or what cannot mean what it
+// seems to say. Each finding names its place as a JSON Pointer. The webhook's token is never
+// shown.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/libraries.h"
+
+namespace quillmark::tools {
+
+enum class Severity { kWarning, kError };
+
+struct Finding {
+  Severity severity = Severity::kWarning;
+  std::string path;      // JSON Pointer into the document; empty for the file as a whole
+  std::string message;   // one sentence, without the path
+  std::size_t line = 0;  // for a file that does not parse: where, from 1
+  std::size_t column = 0;
+};
+
+struct CheckReport {
+  std::vector<Finding> findings;
+  std::string summary;  // what is in force when the file loads, the webhook masked
+  // 0 when clean, 1 with warnings only, 2 with errors.
+  [[nodiscard]] int ExitStatus() const;
+};
+
+// Checks the file at `path`.
+CheckReport CheckConfigFile(const std::string& path);
+// Checks a document as the plugin would have read it.
+CheckReport CheckConfig(const nlohmann::json& config);
+
+// `url` with the webhook's token, or everything after the host when the URL is not shaped like a
+// webhook's, replaced by "****".
+std::string MaskWebhook(std::string_view url);
+
+// The report as the command prints it, `file` naming the file in each line.
+std::string FormatReport(const std::string& file, const CheckReport& report);
+
+}  // namespace quillmark::tools

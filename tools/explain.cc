@@ -1,0 +1,96 @@
+// The dry run's explanation.
+#include "tools/explain.h"
+
+#include "audit/allow_list.h"
+#include "audit/audit_text.h"
+#include "audit/decision.h"
+#include "host/host.h"
+
+namespace quillmark::tools {
+namespace {
+
+using nlohmann::json;
+
+// The place of the `index`th element of `value` as the plugin walks it, after `at`.
+std::string Place(const json& value, std::size_t index, const std::string& at) {
+  if (value.is_array()) return fmt::format("{}/{}", at, index);
+  if (value.is_object()) {
+    auto it = value.items().begin();
+    for (std::size_t i = 0; i < index; ++i) ++it;
+    return (json::json_pointer(at) / it.key()).to_string();
+  }
+  return at;  // a single value walked as itself
+}
+
+std::string Reason(const json& config, const PartTrace& part, const std::string& eos_id) {
+  const std::string word = part.word.empty() ? std::string("the empty command")
+                                             : fmt::format("\"{}\"", EscapeForDisplay(part.word));
+  if (part.white_list_entry != kNowhere) {
+    const json& entry = config["white-list"][part.white_list_entry];
+    return fmt::format("{} is white-listed by /white-list/{} (\"{}\")", word, part.white_list_entry,
+                       EscapeForDisplay(entry.get<std::string>()));
+  }
+  const GrantFound& grant = part.grant;
+  if (grant.granted) {
+    const json& admins = config.at("admins");
+    const json& entry = *Walk(admins)[grant.entry];
+    const json& commands = entry.at("allowed-commands");
+    const json& granting = *Walk(commands)[grant.grant];
+    const std::string entry_at = Place(admins, grant.entry, "/admins");
+    const std::string grant_at = Place(commands, grant.grant, entry_at + "/allowed-commands");
+    return fmt::format(
+        "{} is granted to {} by {} (\"{}\" at {}), {}", word, EscapeForDisplay(eos_id), entry_at,
+        EscapeForDisplay(granting.get<std::string>()), grant_at,
+        part.admin ? "and the administrator bit is set" : "but the administrator bit is off");
+  }
+  std::string reason =
+      grant.named ? fmt::format(
+                        "{} is not white-listed, and no entry of \"admins\" that names {} grants "
+                        "it",
+                        word, EscapeForDisplay(eos_id))
+                  : fmt::format("{} is not white-listed, and no entry of \"admins\" names {}", word,
+                                EscapeForDisplay(eos_id));
+  if (!grant.error.empty()) {
+    reason += fmt::format(" (the search of \"admins\" stopped at an element that is not text: {})",
+                          grant.error);
+  }
+  return reason;
+}
+
+}  // namespace
+
+Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
+                    std::string_view command) {
+  const AllowList rules(config);
+  HostText units = AsaApi::Tools::Utf8Decode(std::string(command));
+  units.resize(
+      std::char_traits<HostChar>::length(units.c_str()));  // the game's text ends at a zero
+  std::vector<PartTrace> trace;
+  const Decision decision = DecideCommand(
+      rules, HostView(units), eos_id, [admin] { return admin; }, &trace);
+
+  Explanation explanation;
+  explanation.allowed = decision.allowed;
+  explanation.lines.push_back(
+      decision.parts > 1 ? fmt::format("{}: the console runs this line as {} commands, and {}",
+                                       decision.allowed ? "let through" : "blocked", decision.parts,
+                                       decision.allowed ? "every one is allowed"
+                                                        : fmt::format("command {} is not allowed",
+                                                                      decision.refused_part))
+                         : std::string(decision.allowed ? "let through" : "blocked"));
+  for (std::size_t i = 0; i < trace.size(); ++i) {
+    const PartTrace& part = trace[i];
+    explanation.lines.push_back(
+        fmt::format("  {}\"{}\": {}", decision.parts > 1 ? fmt::format("{}. ", i + 1) : "",
+                    EscapeForDisplay(part.text), Reason(config, part, eos_id)));
+  }
+  if (!decision.error.empty()) {
+    explanation.lines.push_back(
+        fmt::format("  the plugin also writes the error line: Error while checking admin command "
+                    "permissions: {}",
+                    decision.error));
+  }
+  return explanation;
+}
+
+}  // namespace quillmark::tools
