@@ -50,3 +50,8 @@ if(QUILLMARK_WERROR)
   target_compile_options(quillmark PRIVATE /WX)
 endif()
 target_link_libraries(quillmark PRIVATE ${ASAAPI_LIB} shell32)
+
+include(Package)
+quillmark_package(msvc
+  "This DLL was built with MSVC (Visual Studio 2022, x64 Release, /MD) against the framework's\nSDK (AsaApi): it is the DLL to deploy on a server.")
+include(CPack)

@@ -290,9 +290,8 @@ class Checker {
     for (const auto& [element, element_at] : Walked(*commands, list_at)) {
       if (!element->is_string()) {
         Error(element_at.to_string(),
-              fmt::format("is not text but {}: a command of these EOS ids that no grant before "
-                          "it matches writes an error line and is granted nothing by this entry "
-                          "or any after it",
+              fmt::format("is not text but {}: a command of these EOS ids that reaches it "
+                          "writes an error line, and no entry grants it anything from here on",
                           Describe(*element)));
         return;  // the plugin never reads past it
       }

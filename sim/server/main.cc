@@ -347,15 +347,14 @@ class Server {
   }
 
   // As an operator edits the file: the plugin sees the change when it reads the file again.
+  // (Copied by streams: MinGW's copy_file refuses to overwrite a file that exists.)
   void Do(int number, const sim::server::UseConfig& config) {
     const std::filesystem::path target =
         std::filesystem::path(server_dir_) / "ArkApi" / "Plugins" / kPluginName / "config.json";
-    std::error_code error;
-    std::filesystem::copy_file(config.file, target,
-                               std::filesystem::copy_options::overwrite_existing, error);
-    if (error) {
-      Complain(number,
-               "cannot put " + config.file + " in place of config.json: " + error.message());
+    std::ifstream in(config.file, std::ios::binary);
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!in.is_open() || !out.is_open() || !(out << in.rdbuf()) || !out.flush()) {
+      Complain(number, "cannot put " + config.file + " in place of config.json");
       return;
     }
     std::printf("[operator] config.json replaced by %s\n", config.file.c_str());

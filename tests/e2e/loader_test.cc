@@ -4,6 +4,8 @@
 // plugin unable to start again.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "e2e/stand_in.h"
 
 namespace {
@@ -72,6 +74,15 @@ TEST_F(LoaderTest, PluginInfoIsReadAsTheFrameworkReadsIt) {
   EXPECT_EQ(kept.framework.front(), "[API][info] Loaded plugin Quillmark V2 (No description)");
   EXPECT_EQ(kept.rcon, std::vector<std::string>{"Failed to unload plugin - unloading is disabled "
                                                 "(PreventUnloading=true)"});
+
+  // The one the release package holds.
+  std::ofstream(info, std::ios::binary | std::ios::trunc)
+      << std::ifstream(QUILLMARK_PLUGIN_INFO, std::ios::binary).rdbuf();
+  const Play released = Run("");
+  ASSERT_FALSE(released.framework.empty());
+  EXPECT_EQ(
+      released.framework.front().rfind("[API][info] Loaded plugin quillmark V0.1 (Audits ", 0), 0u)
+      << released.framework.front();
 }
 
 // A player granted "plugins.unload" unloads the plugin from inside its own handler; the handler

@@ -56,7 +56,11 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
           "[ASA:Quillmark][info] Blocked player Rex Smith (0002feedfacecafebeef000000000001) "
           "from executing give 1|DestroyWildDinos at position X=1500.250 Y=-320.000 "
           "Z=12.125 on Demo, admin: false, refused part 2 of 2: DestroyWildDinos",
-          "[ASA:Quillmark][info] Player " + mia + " executed EnableCheats ***" + mia_at}));
+          "[ASA:Quillmark][info] Player " + mia + " executed EnableCheats ***" + mia_at,
+          "[ASA:Quillmark][info] config.json reloaded (asked by RCON): 3 white-list entries, 2 "
+          "admin entries, 3 EOS ids, webhook on"}));
+  EXPECT_EQ(play.rcon, std::vector<std::string>{"config.json reloaded: 3 white-list entries, 2 "
+                                                "admin entries, 3 EOS ids, webhook on"});
   EXPECT_EQ(
       play.game,
       (std::vector<std::string>{

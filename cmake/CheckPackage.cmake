@@ -1,0 +1,50 @@
+# Builds the release ZIP and checks its layout: exactly the plugin's folder, a Windows DLL, a
+# PluginInfo.json with the types the framework requires, and a note that says how it was built.
+#
+#   cmake -DCPACK=<cpack> -DBINARY_DIR=<build dir> -DZIP=<zip name> -DBUILT_WITH=<text> -P CheckPackage.cmake
+execute_process(COMMAND ${CPACK} -G ZIP WORKING_DIRECTORY ${BINARY_DIR} RESULT_VARIABLE packed
+                OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT packed EQUAL 0)
+  message(FATAL_ERROR "cpack failed:\n${output}")
+endif()
+
+set(zip ${BINARY_DIR}/${ZIP})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${zip} OUTPUT_VARIABLE listed RESULT_VARIABLE ok)
+string(REPLACE "\n" ";" entries "${listed}")
+list(FILTER entries EXCLUDE REGEX "/$|^$")  # folders
+list(SORT entries)
+set(folder ArkApi/Plugins/quillmark)
+set(expected ${folder}/BUILD.txt ${folder}/PluginInfo.json ${folder}/config.example.jsonc
+             ${folder}/quillmark.dll)
+if(NOT entries STREQUAL expected)
+  message(FATAL_ERROR "The ZIP holds\n  ${entries}\nnot\n  ${expected}")
+endif()
+
+set(unpacked ${BINARY_DIR}/package-check)
+file(REMOVE_RECURSE ${unpacked})
+file(MAKE_DIRECTORY ${unpacked})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${zip} WORKING_DIRECTORY ${unpacked})
+
+file(READ ${unpacked}/${folder}/quillmark.dll signature LIMIT 2 HEX)
+if(NOT signature STREQUAL "4d5a")
+  message(FATAL_ERROR "quillmark.dll in the ZIP is not a Windows DLL")
+endif()
+
+file(READ ${unpacked}/${folder}/PluginInfo.json info)
+foreach(pair FullName:STRING Description:STRING Version:NUMBER MinApiVersion:NUMBER
+             Dependencies:ARRAY PreventUnloading:BOOLEAN)
+  string(REPLACE ":" ";" pair ${pair})
+  list(GET pair 0 key)
+  list(GET pair 1 type)
+  string(JSON actual ERROR_VARIABLE error TYPE "${info}" ${key})
+  if(error OR NOT actual STREQUAL type)
+    message(FATAL_ERROR "PluginInfo.json: ${key} is ${actual}${error}, not ${type}")
+  endif()
+endforeach()
+
+file(READ ${unpacked}/${folder}/BUILD.txt note)
+if(NOT note MATCHES "${BUILT_WITH}")
+  message(FATAL_ERROR "BUILD.txt does not say the DLL was built with ${BUILT_WITH}:\n${note}")
+endif()
+file(REMOVE_RECURSE ${unpacked})
+message(STATUS "${ZIP}: ${entries}")
