@@ -28,6 +28,7 @@ add_library(quillmark SHARED
   src/base/logger.cc
   src/audit/audit_text.cc
   src/audit/decision.cc
+  src/audit/position.cc
   src/audit/allow_list.cc
   src/audit/server_label.cc
   src/notify/delivery.cc

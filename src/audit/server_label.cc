@@ -5,6 +5,9 @@
 #include <memory>
 #include <utility>
 
+#include "audit/audit_text.h"
+#include "host/host_text.h"
+
 namespace quillmark {
 namespace {
 
@@ -13,11 +16,16 @@ struct LocalFreeDeleter {
 };
 using ArgvBlock = std::unique_ptr<HostChar*[], LocalFreeDeleter>;
 
-// The kept label; its buffer is given back when the plugin is unloaded.
-FString& LabelCache() {
-  static FString cache;
-  return cache;
+// The kept label, and its shown text; its buffer is given back when the plugin is unloaded.
+struct Kept {
+  FString label;
+  std::string shown;
+};
+Kept& TheKept() {
+  static Kept kept;
+  return kept;
 }
+FString& LabelCache() { return TheKept().label; }
 
 // Replaces `label` with the value of the first argument that begins with "-serverkey=" in any
 // letter case; leaves it alone when there is none.
@@ -50,10 +58,26 @@ FString GetServerLabel() {
   TakeServerKeyOption(label);
   // Without a game mode the map is not known yet: keep nothing, so that the label is found
   // again once the world exists.
-  if (game_mode != nullptr) cache = label;
+  if (game_mode != nullptr) {
+    cache = label;
+    TheKept().shown = EscapeForDisplay(FStringToUtf8(label));
+  }
   return label;
 }
 
-void ForgetServerLabel() { LabelCache().Empty(); }
+const std::string& ShownServerLabel() {
+  Kept& kept = TheKept();
+  if (kept.label.GetCharArray().Num() >= 2) return kept.shown;
+  const FString label = GetServerLabel();
+  if (kept.label.GetCharArray().Num() >= 2) return kept.shown;
+  static std::string unkept;  // not kept yet: found afresh on every call
+  unkept = EscapeForDisplay(FStringToUtf8(label));
+  return unkept;
+}
+
+void ForgetServerLabel() {
+  LabelCache().Empty();
+  TheKept().shown.clear();
+}
 
 }  // namespace quillmark

@@ -2,6 +2,8 @@
 // from the "-serverkey=" option of the server's command line or, without it, from the map.
 #pragma once
 
+#include <string>
+
 #include "host/host.h"
 
 namespace quillmark {
@@ -11,6 +13,11 @@ namespace quillmark {
 // game has no game mode (as during start-up) only the command line is looked at and nothing is
 // kept. Game thread.
 FString GetServerLabel();
+
+// The label as audit texts show it (UTF-8, escaped for one line), kept with the label: the same
+// text as GetServerLabel's, without a copy of it for every command. Valid until the next call.
+// Game thread.
+const std::string& ShownServerLabel();
 
 // Forgets the kept label and gives its buffer back; the next call finds the label afresh. For
 // the plugin's shutdown, after which it may be started again in the same library.

@@ -48,9 +48,15 @@ inline void AppendUtf8(std::string& out, char32_t c) {
 // The UTF-8 of `length` UTF-16 units.
 template <typename Unit>
 std::string Utf16ToUtf8(const Unit* units, std::size_t length) {
-  std::string out;
-  out.reserve(length);
-  for (std::size_t i = 0; i < length;) AppendUtf8(out, NextCodePoint(units, length, i));
+  // The ASCII start of the text (often all of it) byte for unit, then the rest code point by
+  // code point.
+  std::size_t ascii = 0;
+  while (ascii < length && static_cast<std::uint16_t>(units[ascii]) < 0x80) ++ascii;
+  std::string out(ascii, '\0');
+  for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(units[i]);
+  if (ascii == length) return out;
+  out.reserve(ascii + 3 * (length - ascii));
+  for (std::size_t i = ascii; i < length;) AppendUtf8(out, NextCodePoint(units, length, i));
   return out;
 }
 

@@ -143,40 +143,47 @@ void Delivery::Reconfigure(DeliveryOptions options) {
   for (auto& [url, queue] : queues_) queue->stopped = false;
 }
 
-void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
-                       Notification notification) {
-  if (webhook.empty()) return;
+Delivery::Queue& Delivery::QueueFor(const std::string& webhook) {
   auto& slot = queues_[webhook];
   if (!slot) {
     slot = std::make_unique<Queue>();
     slot->url = webhook;
   }
-  Queue& queue = *slot;
+  return *slot;
+}
+
+bool Delivery::Admit(const std::string& webhook, const std::string& poster,
+                     std::chrono::system_clock::time_point when) {
+  if (webhook.empty()) return false;
+  Queue& queue = QueueFor(webhook);
   if (queue.stopped) {
     ++counters_.undeliverable;
-    return;
+    return false;
   }
-  if (waiting_ >= options_.queue_limit) {
-    ++counters_.omitted;
-    if (queue.counting_gap) {
-      ++queue.items.back().gap;
-      queue.items.back().gap_last = notification.when;
-    } else {
-      Item gap{std::move(notification), poster, 1, {}};
-      gap.gap_last = gap.notification.when;
-      gap.notification.embed = {};
-      queue.items.push_back(std::move(gap));
-      queue.counting_gap = true;
-    }
-    if (!overflow_reported_) {
-      overflow_reported_ = true;
-      log_error_(
-          fmt::format("Discord delivery: {} notifications are waiting; until they drain, "
-                      "new ones are counted as omitted and the channel will say how many",
-                      waiting_));
-    }
-    return;
+  if (waiting_ < options_.queue_limit) return true;
+  ++counters_.omitted;
+  if (queue.counting_gap) {
+    ++queue.items.back().gap;
+    queue.items.back().gap_last = when;
+  } else {
+    Item gap{Notification{{}, {}, when}, poster, 1, when};
+    queue.items.push_back(std::move(gap));
+    queue.counting_gap = true;
   }
+  if (!overflow_reported_) {
+    overflow_reported_ = true;
+    log_error_(
+        fmt::format("Discord delivery: {} notifications are waiting; until they drain, "
+                    "new ones are counted as omitted and the channel will say how many",
+                    waiting_));
+  }
+  return false;
+}
+
+void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
+                       Notification notification) {
+  if (!Admit(webhook, poster, notification.when)) return;
+  Queue& queue = QueueFor(webhook);
   queue.counting_gap = false;
   queue.items.push_back(Item{std::move(notification), poster, 0, {}});
   ++waiting_;

@@ -82,6 +82,12 @@ class Delivery {
   // webhook is idle and due. Nothing for an empty webhook.
   void Enqueue(const std::string& webhook, const std::string& poster, Notification notification);
 
+  // Whether a notification for `webhook` made at `when` would be queued: when not, it is
+  // counted here as Enqueue would count it (omitted while the queue is full, undeliverable for a
+  // webhook given up) and need not be made at all. Nothing is counted when it would be queued.
+  bool Admit(const std::string& webhook, const std::string& poster,
+             std::chrono::system_clock::time_point when);
+
   // Takes in the results that have come back and posts what is due. Every frame.
   void Tick();
 
@@ -111,6 +117,7 @@ class Delivery {
   struct Queue;
   struct Inbox;
 
+  Queue& QueueFor(const std::string& webhook);
   void PostIfDue(Queue& queue, DeliveryClock::time_point now);
   void Take(Queue& queue, std::uint64_t post, PostResult result, DeliveryClock::time_point now);
   void Delivered(Queue& queue, const PostResult& result, DeliveryClock::time_point now);

@@ -188,20 +188,25 @@ void StopNotifier() {
   }
 }
 
-void PostToDiscord(const NotifySettings& settings, const std::string& message, bool allowed,
-                   const std::string& player) {
+void PostToDiscord(const NotifySettings& settings, std::string message, bool allowed,
+                   std::string player) {
   if (settings.webhook.empty() || !TheDelivery()) return;
   try {
-    TheDelivery()->Enqueue(
-        settings.webhook, settings.poster,
-        {MakeEmbed(allowed ? kAllowedTitle : kBlockedTitle, message, allowed ? kGreen : kRed),
-         player, std::chrono::system_clock::now()});
+    TheDelivery()->Enqueue(settings.webhook, settings.poster,
+                           {MakeEmbed(allowed ? kAllowedTitle : kBlockedTitle, std::move(message),
+                                      allowed ? kGreen : kRed),
+                            std::move(player), std::chrono::system_clock::now()});
   } catch (const std::exception& e) {
     try {
       LogError(fmt::format("Error sending command to Discord. Error: {}", e.what()));
     } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
     }
   }
+}
+
+bool AdmitNotification(const NotifySettings& settings) {
+  if (settings.webhook.empty() || !TheDelivery()) return false;
+  return TheDelivery()->Admit(settings.webhook, settings.poster, std::chrono::system_clock::now());
 }
 
 std::size_t WaitingNotifications() { return TheDelivery() ? TheDelivery()->Owed() : 0; }

@@ -46,8 +46,14 @@ void StopNotifier();
 // webhook and name; `player` names who typed the command in error lines. Nothing when no webhook
 // is configured or the notifier is stopped. Never waits for the network; never throws. Game
 // thread.
-void PostToDiscord(const NotifySettings& settings, const std::string& message, bool allowed,
-                   const std::string& player);
+void PostToDiscord(const NotifySettings& settings, std::string message, bool allowed,
+                   std::string player);
+
+// Whether a notification for the settings' webhook is to be made now. False when nothing is
+// posted (no webhook, the notifier stopped) and when it would not be queued: it is then counted
+// as PostToDiscord would count it (omitted while the queue is full), and the caller saves making
+// its text. Game thread.
+bool AdmitNotification(const NotifySettings& settings);
 
 // Notifications queued and not yet delivered, refused, counted as omitted or given up, and gap
 // embeds not yet posted: what the channel is still owed.

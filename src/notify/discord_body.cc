@@ -66,8 +66,11 @@ std::size_t Embed::Characters() const {
   return CountCharacters(title) + CountCharacters(description);
 }
 
-Embed MakeEmbed(std::string_view title, std::string_view description, int color) {
-  return Embed{title, CutCharacters(description, kMaxDescription), color};
+Embed MakeEmbed(std::string_view title, std::string description, int color) {
+  if (CountCharacters(description) > kMaxDescription) {
+    description = CutCharacters(description, kMaxDescription);
+  }
+  return Embed{title, std::move(description), color};
 }
 
 std::string DiscordBody(const Embed& embed, std::string_view username) {

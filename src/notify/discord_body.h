@@ -33,7 +33,7 @@ struct Embed {
 };
 
 // An embed with its description cut to what Discord accepts.
-Embed MakeEmbed(std::string_view title, std::string_view description, int color);
+Embed MakeEmbed(std::string_view title, std::string description, int color);
 
 // The body of a post with one embed: nine lines, indented with TABs, every text escaped for
 // JSON.

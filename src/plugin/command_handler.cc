@@ -3,12 +3,14 @@
 // leaves a command logged one way and treated another.
 #include "plugin/command_handler.h"
 
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <string_view>
 
 #include "audit/audit_text.h"
 #include "audit/decision.h"
+#include "audit/position.h"
 #include "audit/server_label.h"
 #include "base/logger.h"
 #include "host/host_text.h"
@@ -35,68 +37,108 @@ HostView Units(const FString& command) {
   return {units, length};
 }
 
+// The game's fields and functions are looked up by key once, on first use: their offsets and
+// addresses are fixed for the life of the process, and a lookup by key costs more than reading
+// the field.
+std::uint64_t FieldOffset(const void* object, const std::string& key) {
+  return GetAddress(object, key) - reinterpret_cast<std::uint64_t>(object);
+}
+
+template <typename T>
+T Field(const void* object, std::uint64_t offset) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const unsigned char*>(object) + offset, sizeof value);
+  return value;
+}
+
 std::string CharacterName(AShooterPlayerController* controller) {
   FString name;
   if (controller != nullptr) {
     using GetNameFn = FString* (*)(AShooterPlayerController*, FString*);
-    reinterpret_cast<GetNameFn>(GetAddress("AShooterPlayerController.GetPlayerCharacterName()"))(
-        controller, &name);
+    static const auto get_name = reinterpret_cast<GetNameFn>(
+        GetAddress("AShooterPlayerController.GetPlayerCharacterName()"));
+    get_name(controller, &name);
   }
   return FStringToUtf8(name);
 }
 
 // The world position of the controller's root component; a controller without one is at the
 // origin.
-std::string PositionText(AShooterPlayerController* controller) {
-  double x = 0;
-  double y = 0;
-  double z = 0;
-  const void* root =
-      *reinterpret_cast<void* const*>(GetAddress(controller, "AActor.RootComponent"));
-  if (root != nullptr) {
-    const auto* transform = reinterpret_cast<const unsigned char*>(
-        GetAddress(root, "USceneComponent.ComponentToWorld"));
-    std::memcpy(&x, transform + 32, sizeof x);
-    std::memcpy(&y, transform + 40, sizeof y);
-    std::memcpy(&z, transform + 48, sizeof z);
-  }
-  return FStringToNarrow(FormatFString(HOST_TEXT("X=%3.3f Y=%3.3f Z=%3.3f"), x, y, z));
+std::string Position(AShooterPlayerController* controller) {
+  static const std::uint64_t root_offset = FieldOffset(controller, "AActor.RootComponent");
+  const auto* root = Field<const void*>(controller, root_offset);
+  if (root == nullptr) return PositionText(0, 0, 0);
+  // The translation of the component-to-world transform: three doubles 32 bytes in.
+  static const std::uint64_t transform_offset =
+      FieldOffset(root, "USceneComponent.ComponentToWorld") + 32;
+  return PositionText(Field<double>(root, transform_offset),
+                      Field<double>(root, transform_offset + 8),
+                      Field<double>(root, transform_offset + 16));
 }
 
 bool HasAdminBit(AShooterPlayerController* controller) {
-  return IsBitFieldSet(GetBitField(controller, "APrimalPlayerController.bIsAdmin"));
+  static const BitField relative = [controller] {
+    BitField field = GetBitField(controller, "APrimalPlayerController.bIsAdmin");
+    field.offset -= reinterpret_cast<std::uint64_t>(controller);
+    return field;
+  }();
+  BitField field = relative;
+  field.offset += reinterpret_cast<std::uint64_t>(controller);
+  return IsBitFieldSet(field);
 }
 
 // The texts of one command as they are shown, every one escaped so that it stays on one line.
 struct Shown {
-  std::string label;
+  std::string_view label;
   std::string name;
   std::string eos_id;
   std::string command;
   std::string position;
 };
 
+// `text`, or when it has more than `limit` characters, `text` cut into `cut`.
+std::string_view Bounded(std::string_view text, std::size_t limit, std::string& cut) {
+  if (CountCharacters(text) <= limit) return text;
+  cut = CutCharacters(text, limit);
+  return cut;
+}
+
 // The embed's description. Every field is bounded so that the player, the command and the
 // position always fit Discord's limit; the command takes what the others leave.
 constexpr char kNotificationFormat[] = "{}[{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n";
+// Its characters without the six fields (all of them ASCII).
+constexpr std::size_t kNotificationFixed = sizeof kNotificationFormat - 1 - 6 * 2;
+constexpr std::size_t kMaxField = 100;
 
 std::string Notification(const Shown& shown, bool allowed) {
-  constexpr std::size_t kMaxField = 100;
-  const std::string label = CutCharacters(shown.label, kMaxField);
-  const std::string name = CutCharacters(shown.name, kMaxField);
-  const std::string eos_id = CutCharacters(shown.eos_id, kMaxField);
-  const std::string opening = allowed ? "" : "(";
-  const std::size_t others = CountCharacters(
-      fmt::format(kNotificationFormat, opening, label, name, eos_id, "", shown.position));
+  std::string label_cut;
+  std::string name_cut;
+  std::string eos_id_cut;
+  std::string command_cut;
+  const std::string_view opening = allowed ? "" : "(";
+  const std::string_view label = Bounded(shown.label, kMaxField, label_cut);
+  const std::string_view name = Bounded(shown.name, kMaxField, name_cut);
+  const std::string_view eos_id = Bounded(shown.eos_id, kMaxField, eos_id_cut);
+  const std::size_t others = kNotificationFixed + opening.size() + CountCharacters(label) +
+                             CountCharacters(name) + CountCharacters(eos_id) +
+                             CountCharacters(shown.position);
   const std::size_t room = kMaxDescription > others ? kMaxDescription - others : 0;
-
   return fmt::format(kNotificationFormat, opening, label, name, eos_id,
-                     CutCharacters(shown.command, room), shown.position);
+                     Bounded(shown.command, room, command_cut), shown.position);
 }
 
 // The player as error lines name them.
 std::string Player(const Shown& shown) {
-  return CutCharacters(shown.name, 100) + " (" + CutCharacters(shown.eos_id, 100) + ")";
+  std::string name_cut;
+  std::string eos_id_cut;
+  return fmt::format("{} ({})", Bounded(shown.name, kMaxField, name_cut),
+                     Bounded(shown.eos_id, kMaxField, eos_id_cut));
+}
+
+// Hands the notification to delivery, when one is to be made.
+void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
+  if (!AdmitNotification(settings)) return;
+  PostToDiscord(settings, Notification(shown, allowed), allowed, Player(shown));
 }
 
 // Decides the command, writes its audit line and notification, and empties it when blocked.
@@ -114,15 +156,15 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
   // above saw the command as received.
   Shown shown;
   shown.name = EscapeForDisplay(CharacterName(controller));
-  shown.position = PositionText(controller);
-  shown.label = EscapeForDisplay(FStringToUtf8(GetServerLabel()));
+  shown.position = Position(controller);
+  shown.label = ShownServerLabel();
   shown.eos_id = EscapeForDisplay(eos_id);
   shown.command = EscapeForDisplay(HideSecrets(host::Utf16ToUtf8(units.data(), units.size())));
 
   if (decision.allowed) {
     LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name, shown.eos_id,
                         shown.command, shown.position, shown.label));
-    PostToDiscord(configuration.notify, Notification(shown, true), true, Player(shown));
+    Notify(configuration.notify, shown, true);
     return;
   }
   const bool admin_bit = HasAdminBit(controller);
@@ -135,7 +177,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
   }
   LogInfo(line);
   command.Empty();
-  PostToDiscord(configuration.notify, Notification(shown, false), false, Player(shown));
+  Notify(configuration.notify, shown, false);
 }
 
 // After an unexpected failure the command is blocked: the game gets nothing to run. The error

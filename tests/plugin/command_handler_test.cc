@@ -367,7 +367,7 @@ TEST_F(CommandHandlerTest, AFailureAnywhereFailsClosed) {
       EXPECT_EQ(sim::Utf8(received[0].command), "give 1");
     }
   }
-  EXPECT_GT(failures_seen, 3);
+  EXPECT_GE(failures_seen, 2);  // the handler's own: the EOS id and the name
 }
 
 TEST_F(CommandHandlerTest, ReturnsWhatTheGameReturned) {

@@ -1,0 +1,84 @@
+"""Prints the benchmark table from Google Benchmark's JSON: one row per case, with the median over
+the repetitions of each figure, and whether the case meets its budget."""
+import json
+import statistics
+import sys
+
+# Case name (without /manual_time) -> (what it is, budget).
+ROWS = [
+    ("BM_Floor", "floor: read EOS id and name, write one line", None),
+    ("BM_Granted/10", "granted command, 10 admin entries", "≤ 1.0 µs"),
+    ("BM_WhiteListed/10", "white-listed command, 10 admin entries", "≤ 1.0 µs"),
+    ("BM_Blocked/10", "blocked command, 10 admin entries", "≤ 1.0 µs"),
+    ("BM_Granted/100000", "granted, 100,000 admin entries", "≤ 1.5 × 10 entries"),
+    ("BM_WhiteListed/100000", "white-listed, 100,000 admin entries", "≤ 1.5 × 10 entries"),
+    ("BM_Blocked/100000", "blocked, 100,000 admin entries", "≤ 1.5 × 10 entries"),
+    ("BM_GrantedLargeWhiteList/10", "granted, 10 white-list entries", "≤ 1.0 µs"),
+    ("BM_GrantedLargeWhiteList/10000", "granted, 10,000 white-list entries", "≤ 1.5 × 10 entries"),
+    ("BM_WhiteListedLargeWhiteList/10", "white-listed, 10 white-list entries", "≤ 1.0 µs"),
+    ("BM_WhiteListedLargeWhiteList/10000", "white-listed, 10,000 white-list entries",
+     "≤ 1.5 × 10 entries"),
+    ("BM_BlockedHungWebhook/iterations:100000", "blocked, webhook hung (hand-over), 100,000 commands",
+     "≤ 1.0 µs; p99 < 2 µs"),
+    ("BM_GrantedHungWebhook/iterations:100000", "granted, webhook hung (hand-over), 100,000 commands",
+     "≤ 1.0 µs; p99 < 2 µs"),
+    ("BM_SimulatedGame/0", "the simulated game's console path, no plugin", None),
+    ("BM_SimulatedGame/1", "the simulated game's console path, with the plugin", None),
+    ("BM_PositionTextByWidePrintf/0", "position text by wide printf (1500.25)", None),
+    ("BM_PositionTextByWidePrintf/1", "position text by wide printf (1e300)", None),
+    ("BM_PositionText/0", "position text now (1500.25)", None),
+    ("BM_PositionText/1", "position text now (1e300)", None),
+]
+# A large configuration is compared with its 10-entry case.
+BASE = {
+    "BM_Granted/100000": "BM_Granted/10",
+    "BM_WhiteListed/100000": "BM_WhiteListed/10",
+    "BM_Blocked/100000": "BM_Blocked/10",
+    "BM_GrantedLargeWhiteList/10000": "BM_GrantedLargeWhiteList/10",
+    "BM_WhiteListedLargeWhiteList/10000": "BM_WhiteListedLargeWhiteList/10",
+}
+
+
+def main():
+    with open(sys.argv[1], encoding="utf-8") as file:
+        report = json.load(file)
+    runs = {}
+    for run in report["benchmarks"]:
+        if run.get("run_type") != "iteration":
+            continue
+        name = run["run_name"].replace("/manual_time", "")
+        runs.setdefault(name, []).append(run)
+
+    def median(name, key):
+        values = [r[key] for r in runs.get(name, []) if key in r]
+        return statistics.median(values) if values else None
+
+    def per_command(name):  # ns: the median command where timed one by one, else the mean
+        return median(name, "p50_ns") or median(name, "real_time")
+
+    context = report["context"]
+    print(f"{context['num_cpus']} × {context['mhz_per_cpu']} MHz, {context['library_build_type']}"
+          f" benchmark library, {len(next(iter(runs.values())))} runs per case\n")
+    print("| case | median | p99 | max | FMemory calls | budget | met |")
+    print("| --- | ---: | ---: | ---: | ---: | --- | --- |")
+    for name, what, budget in ROWS:
+        if name not in runs:
+            continue
+        value = per_command(name)
+        p99 = median(name, "p99_ns")
+        top = median(name, "max_ns")
+        calls = median(name, "FMemory/cmd")
+        met = ""
+        if budget and name in BASE:
+            ratio = value / per_command(BASE[name])
+            met = f"{'yes' if ratio <= 1.5 else 'NO'} ({ratio:.2f} ×)"
+        elif budget:
+            ok = value <= 1000 and (p99 is None or "p99" not in budget or p99 < 2000)
+            met = "yes" if ok else "NO"
+        cell = lambda ns: "" if ns is None else f"{ns / 1000:.2f} µs" if ns >= 1000 else f"{ns:.0f} ns"
+        print(f"| {what} | {cell(value)} | {cell(p99)} | {cell(top)} | "
+              f"{'' if calls is None else f'{calls:g}'} | {budget or ''} | {met} |")
+
+
+if __name__ == "__main__":
+    main()
