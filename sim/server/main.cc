@@ -195,13 +195,18 @@ class Server {
   }
 
   // After the play: how many console commands were handled, and the longest any took.
-  void PrintStats() const {
-    std::printf("[stats] commands=%lld longest_us=%lld\n", commands_,
-                static_cast<long long>(longest_.count()));
+  // With the time the play took and the wait for webhook posts after it.
+  void PrintStats(Clock::duration play, Clock::duration settle) const {
+    const auto ms = [](Clock::duration d) {
+      return static_cast<long long>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+    };
+    std::printf("[stats] commands=%lld longest_us=%lld play_ms=%lld settle_ms=%lld\n", commands_,
+                static_cast<long long>(longest_.count()), ms(play), ms(settle));
   }
 
-  // Notifications the plugin has not yet delivered, refused or counted as omitted; 0 when no
-  // plugin that tells is loaded.
+  // Embeds the plugin still owes the channel: notifications not yet delivered, refused or
+  // given up, and notices of omitted ones not yet posted; 0 when no plugin that tells is loaded.
   static std::uint64_t Waiting() {
     using WaitingFn = std::uint64_t (*)();
     const auto waiting = reinterpret_cast<WaitingFn>(
@@ -218,8 +223,9 @@ class Server {
       return true;
     }
     const std::string left =
-        std::to_string(Waiting()) + " notifications and " + std::to_string(sim::PendingRequests()) +
-        " webhook posts still waiting after " + std::to_string(kSettleTime.count()) + " s";
+        std::to_string(Waiting()) + " embeds (commands and notices of omitted ones) and " +
+        std::to_string(sim::PendingRequests()) + " webhook posts still waiting after " +
+        std::to_string(kSettleTime.count()) + " s";
     if (number > 0) {
       Complain(number, left);
     } else {
@@ -409,13 +415,15 @@ int Serve(int argc, char** argv) {
   sim::StartWorld(options.map);
 
   Server server(options.server_dir);
+  const auto started = Clock::now();
   {
     LineSource source(script_file.is_open() ? static_cast<std::istream&>(script_file) : std::cin,
                       !script_file.is_open() && sim::server::InputIsTerminal());
     server.Run(source);
   }
+  const auto played = Clock::now();
   (void)Server::Settle(0);
-  if (options.stats) server.PrintStats();
+  if (options.stats) server.PrintStats(played - started, Clock::now() - played);
   // The framework's shutdown of a plugin: its pending callbacks dropped, its hooks taken off.
   if (sim::IsPluginLoaded(kPluginName)) (void)sim::UnloadPlugin(kPluginName);
   sim::CancelRequests();
