@@ -11,3 +11,13 @@ if(QUILLMARK_SANITIZE_THREAD)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
 endif()
+
+# Fuzzing with libFuzzer (clang only): every target is instrumented for coverage, and the fuzz
+# targets link libFuzzer's driver.
+option(QUILLMARK_FUZZ "Build the fuzz targets (clang, with the sanitizers above)" OFF)
+if(QUILLMARK_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang and its libFuzzer (see the fuzz preset)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Linux build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the same with ThreadSanitizer (where the request service, its
-# callbacks and the logger meet), then the Windows build (MinGW-w64) with its tests under Wine.
+# callbacks and the logger meet), the fuzz targets for a bounded time each (clang's libFuzzer),
+# then the Windows build (MinGW-w64) with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine clang-14 libclang-rt-14-dev
 
 times=()
 # Configures, builds and tests one preset, noting how long it took.
@@ -20,6 +21,7 @@ leg() {
 
 leg default
 leg tsan
+leg fuzz
 
 # The Windows leg: one wine server for the whole run (a server per test process is slow and
 # flaky), and the Linux-built Discord stand-in, which the tests that post drive through its

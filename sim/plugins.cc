@@ -161,10 +161,11 @@ HostText UnloadCommand(const FString& text) {
 void RegisterFrameworkCommands(
     const std::function<void(const FString&, const ConsoleCommandCallback&,
                              const RconCommandCallback&)>& add) {
-  for (const auto& [name, run] : {std::pair{HOST_TEXT("plugins.load"), &LoadCommand},
-                                  std::pair{HOST_TEXT("plugins.unload"), &UnloadCommand}}) {
+  for (const auto& entry : {std::pair{HOST_TEXT("plugins.load"), &LoadCommand},
+                            std::pair{HOST_TEXT("plugins.unload"), &UnloadCommand}}) {
+    const auto run = entry.second;  // a copy: clang 14 cannot capture a structured binding
     add(
-        FString(name),
+        FString(entry.first),
         [run](APlayerController* controller, FString* command, bool) {
           host::SendServerMessage(host::AsShooterController(controller),
                                   FString(run(*command).c_str()));

@@ -54,6 +54,16 @@ Decision DecideCommand(const AllowList& rules, HostView command, std::string_vie
 
   if (!MaySplit(command)) {
     decision.allowed = passes(command);
+    // A comment ("//" outside quotes) inside the first word makes the console run another word
+    // than the one decided ("fly//x" runs fly): what it runs must pass as well.
+    if (decision.allowed) {
+      ForEachConsolePart(command, [&](const ConsolePart& part) {
+        const HostView run = command.substr(part.begin, part.run_end - part.begin);
+        if (run.size() < command.size() && !IsBlankPart(run) && !passes(run)) {
+          decision.allowed = false;
+        }
+      });
+    }
     if (!decision.allowed) decision.refused_part = 1;
     return decision;
   }

@@ -4,7 +4,6 @@
 // first value.
 #include "base/config.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -82,6 +81,11 @@ void CheckNesting(const std::string& text) {
   }
 }
 
+ConfigError TooLarge() {
+  return ConfigError("config.json is larger than " + std::to_string(kMaxConfigBytes >> 20) +
+                     " MiB; it is not read");
+}
+
 }  // namespace
 
 std::string ConfigPath() {
@@ -94,8 +98,7 @@ nlohmann::json ReadConfigFile(const std::string& path) {
   std::error_code ignored;
   const auto size = std::filesystem::file_size(path, ignored);
   if (size != static_cast<std::uintmax_t>(-1) && size > kMaxConfigBytes) {
-    throw ConfigError("config.json is larger than " + std::to_string(kMaxConfigBytes >> 20) +
-                      " MiB; it is not read");
+    throw TooLarge();
   }
   std::string text;
   if (size != static_cast<std::uintmax_t>(-1)) text.reserve(static_cast<std::size_t>(size));
@@ -104,26 +107,25 @@ nlohmann::json ReadConfigFile(const std::string& path) {
     text.append(chunk, static_cast<std::size_t>(file.gcount()));
     if (text.size() > kMaxConfigBytes) break;
   }
+  return ParseConfigText(std::move(text));
+}
+
+nlohmann::json ParseConfigText(std::string text) {
   if (text.size() > kMaxConfigBytes) {
-    throw ConfigError("config.json is larger than " + std::to_string(kMaxConfigBytes >> 20) +
-                      " MiB; it is not read");
+    throw TooLarge();
   }
   CheckNesting(text);
-  std::istringstream stream(std::move(text));
+  std::istringstream stream(text);
   nlohmann::json document;
   try {
     stream >> document;
-  } catch (const nlohmann::json::exception& e) {  // a parse error, or a number out of range
-    // The library's message says where: "... parse error at line L, column C: ...".
-    std::size_t line = 0;
-    std::size_t column = 0;
-    const std::string message = e.what();
-    const auto at = message.find("at line ");
-    if (at == std::string::npos ||
-        std::sscanf(message.c_str() + at, "at line %zu, column %zu", &line, &column) != 2) {
-      line = column = 0;
-    }
-    throw ConfigError(Quoted(message), line, column);
+  } catch (const nlohmann::json::parse_error& e) {
+    // Where, from the byte the library stopped at: its own line and column say column 0 when
+    // that byte is a line break.
+    const auto [line, column] = Where(text, e.byte > 0 ? e.byte - 1 : 0);
+    throw ConfigError(Quoted(e.what()), line, column);
+  } catch (const nlohmann::json::exception& e) {  // a number out of range
+    throw ConfigError(Quoted(e.what()));
   }
   return document;
 }

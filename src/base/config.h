@@ -51,5 +51,7 @@ std::string ConfigPath();
 // skipped, comments are refused, text after the first complete value is ignored, and a repeated
 // key keeps its last value. Any thread.
 nlohmann::json ReadConfigFile(const std::string& path);
+// The same for the file's contents, already read.
+nlohmann::json ParseConfigText(std::string text);
 
 }  // namespace quillmark

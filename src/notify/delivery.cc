@@ -96,13 +96,36 @@ struct Delivery::Queue {
   std::size_t in_flight = 0;  // items at the head being posted
   std::uint64_t post = 0;     // the post whose result is awaited
   DeliveryClock::time_point not_before{};
-  int failures = 0;           // failures in a row, for the back-off
-  int blocks = 0;             // 429s without Discord's headers in a row
-  bool failing = false;       // the head has failed once: its first failure was logged
-  bool stopped = false;       // Discord does not know the webhook
-  bool counting_gap = false;  // the last item is a gap still counting
-  std::size_t split = 0;      // while finding a refused embed: at most this many per post
-  std::size_t suspects = 0;   // items at the head under suspicion
+  int failures = 0;          // failures in a row, for the back-off
+  int blocks = 0;            // 429s without Discord's headers in a row
+  bool failing = false;      // the head has failed once: its first failure was logged
+  bool stopped = false;      // Discord does not know the webhook
+  std::size_t split = 0;     // while finding a refused embed: at most this many per post
+  std::size_t suspects = 0;  // items at the head under suspicion
+
+  // The gap at the end of the queue, unless it is in the post in flight: notifications omitted
+  // for `poster` are counted into it. (One that went out stays as Discord may have shown it.)
+  Item* OpenGap(const std::string& poster) {
+    if (items.size() <= in_flight) return nullptr;
+    Item& last = items.back();
+    return last.gap > 0 && last.poster == poster ? &last : nullptr;
+  }
+
+  // Joins gaps side by side into one. They arise only where a post ended in a gap: what was
+  // omitted while it was in flight counted into a new one, and the post then failed.
+  void JoinGaps() {
+    for (std::size_t i = 0; i + 1 < items.size() && i <= kMaxEmbeds;) {
+      Item& first = items[i];
+      const Item& next = items[i + 1];
+      if (first.gap > 0 && next.gap > 0 && first.poster == next.poster) {
+        first.gap += next.gap;
+        first.gap_last = next.gap_last;
+        items.erase(items.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      } else {
+        ++i;
+      }
+    }
+  }
 };
 
 // Results come back on whatever thread the host calls back on; the game thread takes them in.
@@ -162,13 +185,11 @@ bool Delivery::Admit(const std::string& webhook, const std::string& poster,
   }
   if (waiting_ < options_.queue_limit) return true;
   ++counters_.omitted;
-  if (queue.counting_gap) {
-    ++queue.items.back().gap;
-    queue.items.back().gap_last = when;
+  if (Item* gap = queue.OpenGap(poster)) {
+    ++gap->gap;
+    gap->gap_last = when;
   } else {
-    Item gap{Notification{{}, {}, when}, poster, 1, when};
-    queue.items.push_back(std::move(gap));
-    queue.counting_gap = true;
+    queue.items.push_back(Item{Notification{{}, {}, when}, poster, 1, when});
   }
   if (!overflow_reported_) {
     overflow_reported_ = true;
@@ -184,7 +205,6 @@ void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
                        Notification notification) {
   if (!Admit(webhook, poster, notification.when)) return;
   Queue& queue = QueueFor(webhook);
-  queue.counting_gap = false;
   queue.items.push_back(Item{std::move(notification), poster, 0, {}});
   ++waiting_;
   PostIfDue(queue, clock_());
@@ -193,6 +213,7 @@ void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
 void Delivery::PostIfDue(Queue& queue, DeliveryClock::time_point now) {
   if (stopping_ || queue.stopped || queue.in_flight > 0 || queue.items.empty()) return;
   if (now < queue.not_before || now < global_resume_) return;
+  queue.JoinGaps();
   // As many waiting items as fit one post, in order, all under the same name.
   const std::size_t most = queue.split > 0 ? queue.split : kMaxEmbeds;
   std::vector<Embed> gaps;
@@ -213,8 +234,6 @@ void Delivery::PostIfDue(Queue& queue, DeliveryClock::time_point now) {
   }
   const std::string body = DiscordBody(embeds, poster);
   queue.in_flight = embeds.size();
-  // A gap that goes out stops counting; what is omitted from now on makes a gap of its own.
-  if (queue.in_flight == queue.items.size()) queue.counting_gap = false;
   queue.post = ++next_post_;
   const bool handed_over = transport_.Post(
       queue.url, body,
@@ -379,7 +398,6 @@ void Delivery::Refused(Queue& queue, const PostResult& result, DeliveryClock::ti
   }
   Item item = std::move(queue.items.front());
   queue.items.pop_front();
-  if (queue.items.empty()) queue.counting_gap = false;
   if (item.gap == 0) {
     --waiting_;
     ++counters_.refused;
@@ -397,7 +415,6 @@ void Delivery::GiveUp(Queue& queue, const PostResult& result) {
   for (const Item& item : queue.items) lost += item.gap > 0 ? 0 : 1;
   queue.items.clear();
   queue.in_flight = 0;
-  queue.counting_gap = false;
   queue.stopped = true;
   waiting_ -= lost;
   counters_.undeliverable += lost;

@@ -85,13 +85,15 @@ TEST_P(UnusableConfigTest, RaisesTheLibrarysParseErrorWithWhereItIs) {
   EXPECT_EQ(error.Column(), GetParam().column);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, UnusableConfigTest,
-                         ::testing::Values(BadFile{"empty", "", 1, 1},
-                                           BadFile{"line_comment", "// c\n{}", 1, 1},
-                                           BadFile{"block_comment", "{/* c */}", 1, 2},
-                                           BadFile{"incomplete_bom", "\xEF\xBB{}", 1, 3},
-                                           BadFile{"truncated", "{\"a\": [1,\n 2", 2, 3}),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnusableConfigTest,
+    ::testing::Values(BadFile{"empty", "", 1, 1}, BadFile{"line_comment", "// c\n{}", 1, 1},
+                      BadFile{"block_comment", "{/* c */}", 1, 2},
+                      BadFile{"incomplete_bom", "\xEF\xBB{}", 1, 3},
+                      BadFile{"truncated", "{\"a\": [1,\n 2", 2, 3},
+                      // the line break itself, not "column 0" of the next
+                      BadFile{"line_break_in_text", "{\"a\":\n \"x\ny\"}", 2, 4}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Files built to cost the reader time and memory are refused early, with one bounded line.
 TEST_F(ConfigTest, HostileFilesAreRefusedWithOneShortSentence) {

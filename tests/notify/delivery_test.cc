@@ -268,6 +268,26 @@ TEST_F(DeliveryTest, OverflowBecomesOneGapEmbedInItsPlace) {
   EXPECT_EQ(lines_[0].rfind("Discord delivery: 3 notifications are waiting", 0), 0u);
 }
 
+// While the queue is full and its posts fail, each retry carries the gap out again: what is
+// omitted meanwhile joins it instead of growing a gap per retry.
+TEST_F(DeliveryTest, AGapRetriedAgainAndAgainStaysOneGap) {
+  Make({30, 1});
+  Send(1);    // in flight
+  Send(2);    // omitted: a gap behind 1
+  Reply("");  // no answer
+  for (int n = 3; n <= 22; ++n) {
+    After(10min);  // the retry: 1 and the gap go out again
+    Send(n);       // omitted while they are in flight
+    Reply("502 Bad Gateway");
+  }
+  EXPECT_LE(delivery_->Owed(), 3u);
+  After(10min);
+  Reply("204 No Content");
+  const auto last = transport_.Descriptions(Posts() - 1);
+  ASSERT_EQ(last.size(), 2u);
+  EXPECT_EQ(last[1].rfind("21 commands not shown here between ", 0), 0u) << last[1];
+}
+
 TEST_F(DeliveryTest, AHandOverTheHostRefusesIsRetried) {
   transport_.Refuse(true);
   Send(1);

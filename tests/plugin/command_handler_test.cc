@@ -431,6 +431,16 @@ INSTANTIATE_TEST_SUITE_P(
         ChainCase{"separators_only_are_the_empty_command", "||", {}, ""}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// A comment inside the first word: the console runs the word before it, which must pass too.
+TEST_F(CommandHandlerTest, ACommentCannotHideTheWordTheConsoleRuns) {
+  UseConfiguration({{"white-list", {"fly//", "give"}}});
+  const Outcome hidden = Run(Join("E1", false), "fly//x");
+  EXPECT_EQ(hidden.messages, std::vector<std::string>{Blocked("E1", "fly//x", false)});
+  EXPECT_TRUE(hidden.game_ran.empty());
+  const Outcome after_the_word = Run(Join("E1", false), "give 1 // a note");
+  EXPECT_EQ(after_the_word.game_ran, std::vector<std::string>{"give 1 "});
+}
+
 TEST_F(CommandHandlerTest, SeparatorsAloneAreTheEmptyCommand) {
   UseConfiguration({{"admins", {{{"eosid", {"E1"}}, {"allowed-commands", {"*"}}}}}});
   const Outcome granted = Run(Join("E1", true), "|\r\n|");

@@ -1,0 +1,120 @@
+// The webhook body builder on any texts: every body is JSON that parses back to the texts it was
+// given, each description cut to Discord's limit and marked where it was cut, within Discord's
+// limits on titles, descriptions and names as given.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "host/libraries.h"
+#include "notify/discord_body.h"
+
+namespace {
+
+// A text of code points: runs of ASCII (controls, quotes and backslashes among them), accented
+// letters, CJK and emoji, sometimes one repeated thousands of times to reach the limits.
+std::u32string Text(FuzzedDataProvider& in) {
+  std::u32string text;
+  const std::size_t pieces = in.ConsumeIntegralInRange<std::size_t>(0, 24);
+  for (std::size_t i = 0; i < pieces && in.remaining_bytes() > 0; ++i) {
+    char32_t c = 0;
+    switch (in.ConsumeIntegralInRange(0, 4)) {
+      case 0:
+        c = in.ConsumeIntegralInRange<char32_t>(0, 0x7F);
+        break;
+      case 1:
+        c = in.ConsumeIntegralInRange<char32_t>(0x80, 0x7FF);
+        break;
+      case 2:
+        c = in.ConsumeIntegralInRange<char32_t>(0x800, 0xD7FF);
+        break;
+      case 3:
+        c = in.ConsumeIntegralInRange<char32_t>(0xE000, 0xFFFF);
+        break;
+      default:
+        c = in.ConsumeIntegralInRange<char32_t>(0x10000, 0x10FFFF);
+        break;
+    }
+    const std::size_t repeat =
+        in.ConsumeBool() ? 1 : in.ConsumeIntegralInRange<std::size_t>(1, 5000);
+    text.append(repeat, c);
+  }
+  return text;
+}
+
+std::string Utf8(const std::u32string& text) {
+  std::string out;
+  for (const char32_t c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// What Discord must show of a description: all of it, or when it is longer than Discord takes,
+// as many characters as fit with an ellipsis after them.
+std::u32string Shown(const std::u32string& text) {
+  if (text.size() <= quillmark::kMaxDescription) return text;
+  return text.substr(0, quillmark::kMaxDescription - 1) + U"\u2026";
+}
+
+constexpr std::array<std::pair<const char*, int>, 3> kKinds = {{
+    {quillmark::kAllowedTitle, quillmark::kGreen},
+    {quillmark::kBlockedTitle, quillmark::kRed},
+    {quillmark::kGapTitle, quillmark::kOrange},
+}};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider in(data, size);
+  const std::u32string username = Text(in);
+  std::vector<std::u32string> descriptions;
+  std::vector<quillmark::Embed> embeds;
+  const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(1, quillmark::kMaxEmbeds);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto& [title, color] = kKinds[in.ConsumeIntegralInRange<std::size_t>(0, 2)];
+    descriptions.push_back(Text(in));
+    embeds.push_back(quillmark::MakeEmbed(title, Utf8(descriptions.back()), color));
+  }
+  std::vector<const quillmark::Embed*> batch;
+  for (const quillmark::Embed& embed : embeds) batch.push_back(&embed);
+  const std::string body = count == 1 ? quillmark::DiscordBody(embeds[0], Utf8(username))
+                                      : quillmark::DiscordBody(batch, Utf8(username));
+
+  const nlohmann::json post = nlohmann::json::parse(body, nullptr, false);
+  FUZZ_CHECK(!post.is_discarded(), body);
+  FUZZ_CHECK(post.is_object() && post.size() == 3, body);
+  FUZZ_CHECK(post["username"] == Utf8(username), body);
+  FUZZ_CHECK(post["avatar_url"].is_null(), body);
+  FUZZ_CHECK(post["embeds"].is_array() && post["embeds"].size() == count, body);
+  for (std::size_t i = 0; i < count; ++i) {
+    const nlohmann::json& embed = post["embeds"][i];
+    FUZZ_CHECK(embed.is_object() && embed.size() == 3, body);
+    FUZZ_CHECK(embed["title"] == std::string(embeds[i].title), body);
+    FUZZ_CHECK(embed["color"] == embeds[i].color, body);
+    const std::u32string shown = Shown(descriptions[i]);
+    FUZZ_CHECK(embed["description"] == Utf8(shown), body);
+    FUZZ_CHECK(shown.size() <= quillmark::kMaxDescription, body);
+    // The titles are ASCII: one character a byte.
+    FUZZ_CHECK(embeds[i].Characters() == shown.size() + embeds[i].title.size(), body);
+  }
+  return 0;
+}
