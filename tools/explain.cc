@@ -80,9 +80,13 @@ Explanation Explain(const nlohmann::json& config, const std::string& eos_id, boo
                          : std::string(decision.allowed ? "let through" : "blocked"));
   for (std::size_t i = 0; i < trace.size(); ++i) {
     const PartTrace& part = trace[i];
-    explanation.lines.push_back(
-        fmt::format("  {}\"{}\": {}", decision.parts > 1 ? fmt::format("{}. ", i + 1) : "",
-                    EscapeForDisplay(part.text), Reason(config, part, eos_id)));
+    // A line decided as one part has a second trace only for a comment inside its first word:
+    // the word the console runs.
+    const std::string label = decision.parts > 1 ? fmt::format("{}. ", i + 1)
+                              : i > 0            ? std::string("the console runs ")
+                                                 : std::string();
+    explanation.lines.push_back(fmt::format("  {}\"{}\": {}", label, EscapeForDisplay(part.text),
+                                            Reason(config, part, eos_id)));
   }
   if (!decision.error.empty()) {
     explanation.lines.push_back(

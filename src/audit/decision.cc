@@ -59,7 +59,8 @@ Decision DecideCommand(const AllowList& rules, HostView command, std::string_vie
     if (decision.allowed) {
       ForEachConsolePart(command, [&](const ConsolePart& part) {
         const HostView run = command.substr(part.begin, part.run_end - part.begin);
-        if (run.size() < command.size() && !IsBlankPart(run) && !passes(run)) {
+        if (run.size() < command.size() && !IsBlankPart(run) &&
+            CommandWord(run) != CommandWord(command) && !passes(run)) {
           decision.allowed = false;
         }
       });

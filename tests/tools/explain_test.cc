@@ -38,6 +38,7 @@ TEST(ExplainTest, NamesTheDecidingRule) {
       {"rex", true, "tp 1|fly|ghost", false,
        "runs this line as 3 commands, and command 3 is not allowed"},
       {"rex", true, "", false, "the empty command is not white-listed"},
+      {"rex", false, "tp//x", true, "the console runs \"tp\": \"tp\" is white-listed"},
   };
   for (const Case& c : cases) {
     const Explanation explanation = Explain(config, c.eos, c.admin, c.command);
