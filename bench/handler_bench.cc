@@ -61,8 +61,9 @@ const Started& Plugin() {
 
 // A configuration with `admins` entries (the player's last) and `white_list` entries ("give"
 // last), and the webhook hung when asked: posts are handed over and never answered, so that
-// notifications queue up to the default limit and are counted as omitted past it.
-nlohmann::json Config(int admins, int white_list, bool webhook) {
+// notifications queue up to `queue_limit` (0: the default, 10,000) and are counted as omitted
+// past it.
+nlohmann::json Config(int admins, int white_list, bool webhook, int queue_limit = 0) {
   nlohmann::json config = {{"white-list", nlohmann::json::array()},
                            {"admins", nlohmann::json::array()}};
   for (int i = 1; i < white_list; ++i) config["white-list"].push_back("cmd" + std::to_string(i));
@@ -76,6 +77,7 @@ nlohmann::json Config(int admins, int white_list, bool webhook) {
       {{"eosid", {"0002bbbb", kEosId}}, {"allowed-commands", {"fly", "ghost", "teleport"}}});
   if (webhook) {
     config["discordwh"] = "http://127.0.0.1:9/api/webhooks/1/t";
+    if (queue_limit > 0) config["discord"] = {{"queue-limit", queue_limit}};
   }
   return config;
 }
@@ -154,6 +156,14 @@ void BM_BlockedHungWebhook(benchmark::State& state) {
 void BM_GrantedHungWebhook(benchmark::State& state) {
   RunHandler(state, kGranted, Config(10, 3, true), true);
 }
+// Every command's notification made and queued (none counted as omitted), as while Discord
+// takes them: the queue grows to 100,000.
+void BM_BlockedEveryNotificationQueued(benchmark::State& state) {
+  RunHandler(state, kBlocked, Config(10, 3, true, 100000), true);
+}
+void BM_GrantedEveryNotificationQueued(benchmark::State& state) {
+  RunHandler(state, kGranted, Config(10, 3, true, 100000), true);
+}
 BENCHMARK(BM_Granted)->Arg(10)->Arg(100000)->UseManualTime();
 BENCHMARK(BM_WhiteListed)->Arg(10)->Arg(100000)->UseManualTime();
 BENCHMARK(BM_Blocked)->Arg(10)->Arg(100000)->UseManualTime();
@@ -161,6 +171,8 @@ BENCHMARK(BM_GrantedLargeWhiteList)->Arg(10)->Arg(10000)->UseManualTime();
 BENCHMARK(BM_WhiteListedLargeWhiteList)->Arg(10)->Arg(10000)->UseManualTime();
 BENCHMARK(BM_BlockedHungWebhook)->Iterations(100000)->UseManualTime();
 BENCHMARK(BM_GrantedHungWebhook)->Iterations(100000)->UseManualTime();
+BENCHMARK(BM_BlockedEveryNotificationQueued)->Iterations(100000)->UseManualTime();
+BENCHMARK(BM_GrantedEveryNotificationQueued)->Iterations(100000)->UseManualTime();
 
 // The floor: what any handler must do for a command — read the player's EOS id and name from
 // the game and write one line of the audit line's length.

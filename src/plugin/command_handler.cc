@@ -96,43 +96,59 @@ struct Shown {
   std::string position;
 };
 
-// `text`, or when it has more than `limit` characters, `text` cut into `cut`.
-std::string_view Bounded(std::string_view text, std::size_t limit, std::string& cut) {
-  if (CountCharacters(text) <= limit) return text;
-  cut = CutCharacters(text, limit);
-  return cut;
-}
+// A shown text and its length in characters, cut with "…" to at most `limit` characters.
+struct ShownField {
+  std::string_view text;
+  std::size_t characters;
+  std::string cut;  // holds the cut text when there is one
 
-// The embed's description. Every field is bounded so that the player, the command and the
-// position always fit Discord's limit; the command takes what the others leave.
-constexpr char kNotificationFormat[] = "{}[{}]\n Player: {} ({})\nExecuted: {}\nPosition: {}\n";
-// Its characters without the six fields (all of them ASCII).
-constexpr std::size_t kNotificationFixed = sizeof kNotificationFormat - 1 - 6 * 2;
+  ShownField(std::string_view whole, std::size_t limit)
+      : text(whole), characters(CountCharacters(whole)) {
+    if (characters <= limit) return;
+    cut = CutCharacters(whole, limit);
+    text = cut;
+    characters = limit;
+  }
+};
+
+// The embed's description:
+//   "[<label>]\n Player: <name> (<EOS id>)\nExecuted: <command>\nPosition: <position>\n",
+// with "(" in front when the command was blocked. Every field is bounded so that the player,
+// the command and the position always fit Discord's limit; the command takes what the others
+// leave. Written piece by piece: it is made on the game thread for every command.
 constexpr std::size_t kMaxField = 100;
+constexpr std::string_view kPlayerText = "]\n Player: ";
+constexpr std::string_view kExecutedText = ")\nExecuted: ";
+constexpr std::string_view kPositionText = "\nPosition: ";
 
 std::string Notification(const Shown& shown, bool allowed) {
-  std::string label_cut;
-  std::string name_cut;
-  std::string eos_id_cut;
-  std::string command_cut;
-  const std::string_view opening = allowed ? "" : "(";
-  const std::string_view label = Bounded(shown.label, kMaxField, label_cut);
-  const std::string_view name = Bounded(shown.name, kMaxField, name_cut);
-  const std::string_view eos_id = Bounded(shown.eos_id, kMaxField, eos_id_cut);
-  const std::size_t others = kNotificationFixed + opening.size() + CountCharacters(label) +
-                             CountCharacters(name) + CountCharacters(eos_id) +
+  const ShownField label(shown.label, kMaxField);
+  const ShownField name(shown.name, kMaxField);
+  const ShownField eos_id(shown.eos_id, kMaxField);
+  // "(" "[" label "]\n Player: " name " (" eos ")\nExecuted: " command "\nPosition: " pos "\n"
+  const std::size_t fixed = (allowed ? 0 : 1) + 1 + kPlayerText.size() + 2 + kExecutedText.size() +
+                            kPositionText.size() + 1;
+  const std::size_t others = fixed + label.characters + name.characters + eos_id.characters +
                              CountCharacters(shown.position);
-  const std::size_t room = kMaxDescription > others ? kMaxDescription - others : 0;
-  return fmt::format(kNotificationFormat, opening, label, name, eos_id,
-                     Bounded(shown.command, room, command_cut), shown.position);
+  const ShownField command(shown.command, kMaxDescription > others ? kMaxDescription - others : 0);
+  std::string text;
+  text.reserve(fixed + label.text.size() + name.text.size() + eos_id.text.size() +
+               command.text.size() + shown.position.size());
+  if (!allowed) text += '(';
+  text.append("[").append(label.text).append(kPlayerText).append(name.text).append(" (");
+  text.append(eos_id.text).append(kExecutedText).append(command.text).append(kPositionText);
+  text.append(shown.position).append("\n");
+  return text;
 }
 
 // The player as error lines name them.
 std::string Player(const Shown& shown) {
-  std::string name_cut;
-  std::string eos_id_cut;
-  return fmt::format("{} ({})", Bounded(shown.name, kMaxField, name_cut),
-                     Bounded(shown.eos_id, kMaxField, eos_id_cut));
+  const ShownField name(shown.name, kMaxField);
+  const ShownField eos_id(shown.eos_id, kMaxField);
+  std::string text;
+  text.reserve(name.text.size() + eos_id.text.size() + 3);
+  text.append(name.text).append(" (").append(eos_id.text).append(")");
+  return text;
 }
 
 // Hands the notification to delivery, when one is to be made.
