@@ -26,35 +26,15 @@
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
 #include "sim/sim_control.h"
+#include "support/config_generator.h"
 
 namespace {
 
 using nlohmann::json;
 
-// Small vocabularies, so that commands, entries and ids often meet.
-constexpr std::array<const char*, 20> kWords = {"fly",
-                                                "FLY",
-                                                "give",
-                                                "giveitem",
-                                                "gi",
-                                                "*",
-                                                " *",
-                                                "**",
-                                                "*fly",
-                                                "",
-                                                "say",
-                                                "ghost",
-                                                "cheat",
-                                                "//",
-                                                "fly//",
-                                                "a\"b",
-                                                "?bullition",
-                                                "\xC3\xA9"
-                                                "bullition",
-                                                "quillmark.reload",
-                                                "enablecheats"};
-constexpr std::array<const char*, 6> kIds = {
-    "0002aaaa", "0002AAAA", "", "\xC3\xA9\xC3\x89\xE6\xBC\xA2", "???", "0002bbbb"};
+using quillmark::testing::kIds;
+using quillmark::testing::kWords;
+
 constexpr std::array<const char*, 6> kNames = {"Rex",
                                                "\xD0\x97\xD0\xBE\xD1\x8F",
                                                "\xE6\x9D\x8E\xE9\x9B\xB7",
@@ -63,95 +43,31 @@ constexpr std::array<const char*, 6> kNames = {"Rex",
                                                "evil",
                                                "{}"};
 
-// ASCII text from the input, without NUL: the host's texts are C strings.
-std::string Ascii(FuzzedDataProvider& in, std::size_t most) {
-  std::string text;
-  for (const char c : in.ConsumeRandomLengthString(most)) {
-    if ((c & 0x7F) != 0) text += static_cast<char>(c & 0x7F);
-  }
-  return text;
-}
-
-template <std::size_t N>
-std::string Pick(FuzzedDataProvider& in, const std::array<const char*, N>& pool) {
-  return in.ConsumeIntegralInRange<std::size_t>(0, 7) == 0
-             ? Ascii(in, 12)
-             : pool[in.ConsumeIntegralInRange<std::size_t>(0, N - 1)];
-}
-
-json NotText(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange(0, 4)) {
-    case 0:
-      return 7;
-    case 1:
-      return nullptr;
-    case 2:
-      return true;
-    case 3:
-      return json::array({"fly"});
-    default:
-      return json::object({{"k", "give"}});
-  }
-}
-
-// A list of texts as an operator might write one, or get wrong: an array (sometimes with a
-// value that is not text), one text, an object, null or a number.
-template <std::size_t N>
-json List(FuzzedDataProvider& in, const std::array<const char*, N>& pool) {
-  json items = json::array();
-  const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(0, 4);
-  for (std::size_t i = 0; i < count; ++i) {
-    items.push_back(in.ConsumeIntegralInRange(0, 9) == 0 ? NotText(in) : json(Pick(in, pool)));
-  }
-  switch (in.ConsumeIntegralInRange(0, 11)) {
-    case 0:
-      return Pick(in, pool);
-    case 1:
-      return nullptr;
-    case 2:
-      return 3;
-    case 3: {
-      json object = json::object();
-      for (std::size_t i = 0; i < items.size(); ++i)
-        object[std::string(1, char('a' + i))] = items[i];
-      return object;
+// The generator's choices taken from the input; the texts it makes up are ASCII without NUL,
+// the host's texts being C strings.
+struct InputChoices {
+  FuzzedDataProvider* in;
+  std::size_t Below(std::size_t n) { return in->ConsumeIntegralInRange<std::size_t>(0, n - 1); }
+  std::string MadeUp() {
+    std::string text;
+    for (const char c : in->ConsumeRandomLengthString(12)) {
+      if ((c & 0x7F) != 0) text += static_cast<char>(c & 0x7F);
     }
-    default:
-      return items;
+    return text;
   }
-}
+};
+using Generator = quillmark::testing::BasicConfigGenerator<InputChoices>;
 
-json Config(FuzzedDataProvider& in) {
-  json config = json::object();
-  if (in.ConsumeIntegralInRange(0, 5) != 0) config["white-list"] = List(in, kWords);
-  if (in.ConsumeIntegralInRange(0, 9) != 0) {
-    json admins = json::array();
-    const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(0, 5);
-    for (std::size_t i = 0; i < count; ++i) {
-      if (in.ConsumeIntegralInRange(0, 14) == 0) {
-        admins.push_back(NotText(in));
-        continue;
-      }
-      json entry = json::object();
-      if (in.ConsumeIntegralInRange(0, 7) != 0) entry["eosid"] = List(in, kIds);
-      if (in.ConsumeIntegralInRange(0, 7) != 0) entry["allowed-commands"] = List(in, kWords);
-      admins.push_back(entry);
-    }
-    if (in.ConsumeIntegralInRange(0, 9) == 0) {
-      json object = json::object();
-      for (std::size_t i = 0; i < admins.size(); ++i) object[std::to_string(9 - i)] = admins[i];
-      admins = object;
-    }
-    config["admins"] = admins;
-  }
+json Config(Generator& generate) {
+  json config = generate.Config();
   // Notifications are made and handed over; the host takes no request, so none leaves.
-  if (in.ConsumeBool()) config["discordwh"] = "https://discord.com/api/webhooks/1/token";
+  if (generate.OneIn(2)) config["discordwh"] = "https://discord.com/api/webhooks/1/token";
   return config;
 }
 
 // A console line from pieces: words, separators, quotes, comments, blanks, non-ASCII text,
 // surrogates alone and in pairs, and long runs.
-HostText Command(FuzzedDataProvider& in) {
+HostText Command(FuzzedDataProvider& in, Generator& generate) {
   HostText line;
   const std::size_t pieces = in.ConsumeIntegralInRange<std::size_t>(0, 10);
   for (std::size_t i = 0; i < pieces; ++i) {
@@ -159,7 +75,7 @@ HostText Command(FuzzedDataProvider& in) {
       case 0:
       case 1:
       case 2: {
-        for (const char c : Pick(in, kWords)) {
+        for (const char c : generate.Pick(kWords)) {
           line.push_back(static_cast<HostChar>(static_cast<unsigned char>(c)));
         }
         break;
@@ -340,15 +256,16 @@ struct Player {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Host& host = TheHost();
   FuzzedDataProvider in(data, size);
-  const json config = Config(in);
+  Generator generate(InputChoices{&in});
+  const json config = Config(generate);
   quillmark::UseConfiguration(config);
 
   std::vector<Player> players;
   const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(1, 3);
   for (std::size_t i = 0; i < count; ++i) {
     sim::PlayerSetup setup;
-    setup.eos_id = Pick(in, kIds);
-    setup.character_name = Pick(in, kNames);
+    setup.eos_id = generate.Pick(kIds);
+    setup.character_name = generate.Pick(kNames);
     setup.admin = in.ConsumeBool();
     setup.has_root_component = in.ConsumeIntegralInRange(0, 7) != 0;
     setup.x = in.ConsumeFloatingPoint<double>();
@@ -361,7 +278,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       player.admin = !player.admin;
       sim::SetAdmin(player.controller, player.admin);
     }
-    const HostText command = Command(in);
+    const HostText command = Command(in, generate);
 
     // Every part the console will run must pass. A line it cannot split is decided as a whole
     // as well; one of separators, blanks and comments alone is the empty command.

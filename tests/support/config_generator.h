@@ -1,12 +1,15 @@
 // Configurations of every shape config.json may take (wrongly typed values, repeated ids, "*",
-// non-text elements), command words and commands, generated from a seed: the cases on which the
-// plugin's decision is compared with plainer ones.
+// non-text elements), command words and commands, generated from a seed (or, in the fuzzer,
+// from its input): the cases on which the plugin's decision is compared with plainer ones.
 #pragma once
 
 #include <array>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <utility>
+
+#include "audit/audit_text.h"
 
 namespace quillmark::testing {
 
@@ -14,18 +17,42 @@ using nlohmann::json;
 
 // A small vocabulary, so that generated words, entries and ids often meet.
 constexpr std::array kWords = {
-    "fly", "FLY",   "give",  "giveitem",         "gi",        "*", " *", "**", "*fly",
-    "",    "Ghost", "cheat", "quillmark.reload", "ébullition"};
+    "fly",        "FLY",  "give",  "giveitem", "gi",         "*",           " *",
+    "**",         "*fly", "",      "Ghost",    "cheat",      "say",         "quillmark.reload",
+    "ébullition", "//",   "fly//", "a\"b",     "?bullition", "enablecheats"};
 constexpr std::array kIds = {"0002aaaa", "0002AAAA", "0002bbbb", "", "0002cccc"};
 
-class ConfigGenerator {
+// Choices from a seeded random engine.
+class RandomChoices {
  public:
-  explicit ConfigGenerator(unsigned seed) : random_(seed) {}
-
+  explicit RandomChoices(unsigned seed) : random_(seed) {}
   std::size_t Below(std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
   }
+
+ private:
+  std::mt19937 random_;
+};
+
+// Generates from `Choices`, which answers Below(n) with a number under n, and may make up texts
+// of its own with MadeUp().
+template <typename Choices>
+class BasicConfigGenerator {
+ public:
+  template <typename... Args>
+  explicit BasicConfigGenerator(Args&&... args) : choices_(std::forward<Args>(args)...) {}
+
+  std::size_t Below(std::size_t n) { return choices_.Below(n); }
   bool OneIn(std::size_t n) { return Below(n) == 0; }
+
+  // An element of `pool`, or now and then a text the choices make up.
+  template <std::size_t N>
+  std::string Pick(const std::array<const char*, N>& pool) {
+    if constexpr (requires { choices_.MadeUp(); }) {
+      if (OneIn(8)) return choices_.MadeUp();
+    }
+    return pool[Below(N)];
+  }
 
   json NotText() {
     switch (Below(5)) {
@@ -48,11 +75,11 @@ class ConfigGenerator {
     json items = json::array();
     const std::size_t count = Below(5);
     for (std::size_t i = 0; i < count; ++i) {
-      items.push_back(OneIn(8) ? NotText() : json(pool[Below(N)]));
+      items.push_back(OneIn(8) ? NotText() : json(Pick(pool)));
     }
     switch (Below(12)) {
       case 0:
-        return pool[Below(N)];
+        return Pick(pool);
       case 1:
         return nullptr;
       case 2:
@@ -121,7 +148,9 @@ class ConfigGenerator {
   }
 
  private:
-  std::mt19937 random_;
+  Choices choices_;
 };
+
+using ConfigGenerator = BasicConfigGenerator<RandomChoices>;
 
 }  // namespace quillmark::testing
