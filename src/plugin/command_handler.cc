@@ -121,7 +121,10 @@ constexpr std::string_view kPlayerText = "]\n Player: ";
 constexpr std::string_view kExecutedText = ")\nExecuted: ";
 constexpr std::string_view kPositionText = "\nPosition: ";
 
-std::string Notification(const Shown& shown, bool allowed) {
+// Hands the notification to delivery, when one is to be made, with the player as error lines
+// name them.
+void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
+  if (!AdmitNotification(settings)) return;
   const ShownField label(shown.label, kMaxField);
   const ShownField name(shown.name, kMaxField);
   const ShownField eos_id(shown.eos_id, kMaxField);
@@ -138,23 +141,11 @@ std::string Notification(const Shown& shown, bool allowed) {
   text.append("[").append(label.text).append(kPlayerText).append(name.text).append(" (");
   text.append(eos_id.text).append(kExecutedText).append(command.text).append(kPositionText);
   text.append(shown.position).append("\n");
-  return text;
-}
 
-// The player as error lines name them.
-std::string Player(const Shown& shown) {
-  const ShownField name(shown.name, kMaxField);
-  const ShownField eos_id(shown.eos_id, kMaxField);
-  std::string text;
-  text.reserve(name.text.size() + eos_id.text.size() + 3);
-  text.append(name.text).append(" (").append(eos_id.text).append(")");
-  return text;
-}
-
-// Hands the notification to delivery, when one is to be made.
-void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
-  if (!AdmitNotification(settings)) return;
-  PostToDiscord(settings, Notification(shown, allowed), allowed, Player(shown));
+  std::string player;
+  player.reserve(name.text.size() + eos_id.text.size() + 3);
+  player.append(name.text).append(" (").append(eos_id.text).append(")");
+  PostToDiscord(settings, std::move(text), allowed, std::move(player));
 }
 
 // Decides the command, writes its audit line and notification, and empties it when blocked.
