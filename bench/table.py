@@ -22,6 +22,8 @@ ROWS = [
      "≤ 1.0 µs; p99 < 2 µs"),
     ("BM_GrantedHungWebhook/iterations:100000", "granted, webhook hung (hand-over), 100,000 commands",
      "≤ 1.0 µs; p99 < 2 µs"),
+    ("BM_BlockedIdleWebhook/iterations:2000",
+     "blocked, webhook idle: the notification posted at once", None),
     ("BM_BlockedEveryNotificationQueued/iterations:100000",
      "blocked, every notification made and queued, 100,000 commands", None),
     ("BM_GrantedEveryNotificationQueued/iterations:100000",
