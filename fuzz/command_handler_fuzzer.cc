@@ -75,9 +75,7 @@ HostText Command(FuzzedDataProvider& in, Generator& generate) {
       case 0:
       case 1:
       case 2: {
-        for (const char c : generate.Pick(kWords)) {
-          line.push_back(static_cast<HostChar>(static_cast<unsigned char>(c)));
-        }
+        line += AsaApi::Tools::Utf8Decode(generate.Pick(kWords));
         break;
       }
       case 3:
