@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -119,10 +120,15 @@ std::vector<long long> CommandNumbers(const std::string& body) {
     const std::string description = embed.value("description", std::string());
     const auto executed = description.find("Executed: ");
     if (executed == std::string::npos) continue;
-    const auto end = description.find('\n', executed);
-    const auto digit = description.find_first_of("0123456789", executed);
-    if (digit == std::string::npos || digit > end) continue;
-    numbers.push_back(std::atoll(description.c_str() + digit));
+    const auto start = executed + std::strlen("Executed: ");
+    const auto end = std::min(description.find('\n', start), description.size());
+    const std::string line = description.substr(start, end - start);  // "say 17"
+    const auto space = line.find(' ');
+    if (space == std::string::npos || space + 1 == line.size() ||
+        line.find_first_not_of("0123456789", space + 1) != std::string::npos) {
+      continue;
+    }
+    numbers.push_back(std::atoll(line.c_str() + space + 1));
   }
   return numbers;
 }

@@ -31,8 +31,9 @@ WebhookVerdict JudgeWebhookBody(const std::string& body, const std::string& cont
 // A readable rendering of a valid post: poster, title, colour and each description line.
 std::string DescribeWebhookPost(const std::string& body);
 
-// The command numbers of a post's embeds, in order: the first number on each embed's
-// "Executed: " line; embeds without one (a gap embed) give none.
+// The command numbers of a post's embeds, in order: N for each embed whose "Executed: " line is
+// a word and a number N ("say 17"), as the tests and floods number their commands; other embeds
+// (a gap embed, a command of another shape) give none.
 std::vector<long long> CommandNumbers(const std::string& body);
 
 class WebhookReceiver {
