@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "audit/audit_text.h"
 #include "audit/server_label.h"
 #include "base/logger.h"
 #include "fuzz_check.h"
@@ -131,13 +132,6 @@ std::vector<const json*> Items(const json& value) {
   return items;
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The word a part is decided by: its first piece between spaces, every unit past ASCII read
 // as '?', lower-cased.
 std::string Word(const HostText& part) {
@@ -148,14 +142,14 @@ std::string Word(const HostText& part) {
     const auto unit = static_cast<std::uint16_t>(part[i]);
     word += unit < 0x80 ? static_cast<char>(unit) : '?';
   }
-  return LowerAscii(word);
+  return quillmark::Lower(word);
 }
 
 bool WhiteListed(const json& config, const std::string& word) {
   if (!config.contains("white-list") || !config["white-list"].is_array()) return false;
   for (const json& entry : config["white-list"]) {
     if (!entry.is_string()) continue;
-    const std::string prefix = LowerAscii(entry.get<std::string>());
+    const std::string prefix = quillmark::Lower(entry.get<std::string>());
     if (!prefix.empty() && word.rfind(prefix, 0) == 0) return true;
   }
   return false;
@@ -173,7 +167,7 @@ bool Granted(const json& config, const std::string& eos_id, const std::string& w
     for (const json* grant : Items((*entry)["allowed-commands"])) {
       if (!grant->is_string()) return false;
       const std::string text = grant->get<std::string>();
-      if (text == "*" || LowerAscii(text) == word) return true;
+      if (text == "*" || quillmark::Lower(text) == word) return true;
     }
   }
   return false;

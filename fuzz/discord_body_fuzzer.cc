@@ -11,6 +11,7 @@
 
 #include "fuzz_check.h"
 #include "host/libraries.h"
+#include "host/unicode.h"
 #include "notify/discord_body.h"
 
 namespace {
@@ -48,23 +49,7 @@ std::u32string Text(FuzzedDataProvider& in) {
 
 std::string Utf8(const std::u32string& text) {
   std::string out;
-  for (const char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (const char32_t c : text) host::AppendUtf8(out, c);
   return out;
 }
 
