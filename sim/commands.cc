@@ -1,28 +1,14 @@
 // The framework's commands in the simulated host: console and RCON commands and per-frame and
 // per-second callbacks that modules register, each owned by the module whose code registered
-// it, and the framework's own console-command detour that runs them. As in the framework, a
-// command matches on the first space-separated word of the text, letter case ignored, and a
-// check runs over a copy of the registrations, so that a callback may add or remove some.
+// it, and the framework's own console-command and RCON detours that run them. As in the framework,
+// a command matches on the first space-separated word of the text, letter case ignored, and a check
+// runs over a copy of the registrations, so that a callback may add or remove some.
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "sim/internal.h"
 #include "sim/sim_control.h"
-
-namespace {
-
-// An RCON connection that keeps what is sent back on it.
-class SimRconConnection final : public RCONClientConnection {
- public:
-  std::vector<HostText> replies;
-};
-
-}  // namespace
-
-void RCONClientConnection::SendMessageW(int /*id*/, int /*type*/, FString* message) {
-  static_cast<SimRconConnection*>(this)->replies.emplace_back(**message);
-}
 
 namespace sim {
 namespace {
@@ -115,8 +101,8 @@ class Commands final : public AsaApi::ICommands {
   bool CheckConsole(AShooterPlayerController* controller, FString* command, bool write_to_log) {
     return RunMatching(console_, *command, AsPlayerController(controller), command, write_to_log);
   }
-  bool CheckRcon(RCONClientConnection* connection, RCONPacket* packet) {
-    return RunMatching(rcon_, packet->Body, connection, packet, static_cast<UWorld*>(nullptr));
+  bool CheckRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
+    return RunMatching(rcon_, packet->Body, connection, packet, world);
   }
   void Tick(float delta_seconds) { RunAll(tick_, delta_seconds); }
   void Timer() { RunAll(timer_); }
@@ -168,6 +154,13 @@ FString* FrameworkConsoleCommand(AShooterPlayerController* controller, FString* 
   return framework_console_original(controller, result, command, write_to_log);
 }
 
+void FrameworkRconPacket(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
+  const auto authenticated = static_cast<bool>(*reinterpret_cast<const unsigned char*>(
+      GetAddress(connection, "RCONClientConnection.IsAuthenticated")));
+  if (authenticated && TheCommands().CheckRcon(connection, packet, world)) return;
+  framework_rcon_original(connection, packet, world);
+}
+
 void RemoveCommandsOfModule(void* module) { TheCommands().RemoveOwnedBy(module); }
 
 void TickCommands(float delta_seconds) {
@@ -175,18 +168,6 @@ void TickCommands(float delta_seconds) {
   TheCommands().Tick(delta_seconds);
 }
 void TimerCommands() { TheCommands().Timer(); }
-
-std::vector<HostText> RunRconCommand(const HostText& command) {
-  static int next_id = 1;
-  SimRconConnection connection;
-  RCONPacket packet{0, next_id++, 2, FString(command.c_str())};
-  packet.Length = packet.Body.Len() + 10;
-  if (!TheCommands().CheckRcon(&connection, &packet)) {
-    // The game's own RCON handling: it runs the text as a cheat command and answers so.
-    connection.replies.emplace_back(HOST_TEXT("Server received, But no response!! "));
-  }
-  return std::move(connection.replies);
-}
 
 }  // namespace sim
 

@@ -1,6 +1,7 @@
 // The game loop of the simulated host: frames on the calling thread, which is the game thread.
-// Each frame the framework delivers the results of finished requests and runs every tick
-// callback; once a second it runs the timer callbacks, as the game state's timer does.
+// Each frame the game handles what its RCON clients sent, then the framework delivers the
+// results of finished requests and runs every tick callback; once a second it runs the timer
+// callbacks, as the game state's timer does.
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -23,6 +24,7 @@ Clock::time_point& LastTimer() {
 }  // namespace
 
 void Tick(float delta_seconds) {
+  TickRcon();
   TickCommands(delta_seconds);
   const auto now = Clock::now();
   if (now - LastTimer() >= std::chrono::seconds(1)) {

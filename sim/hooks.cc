@@ -2,7 +2,7 @@
 // the last installed running first, each one's saved entry leading to the next and finally to
 // the game's own function. As in the framework, each detour belongs to the module its code lies
 // in, removing one rebuilds the chain and sets the removed detour's saved entry to null, and
-// the framework's own console-command detour, installed before any plugin's, runs last.
+// the framework's own console-command and RCON detours, installed before any plugin's, run last.
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -15,10 +15,12 @@
 namespace sim {
 
 ConsoleCommandFn framework_console_original = nullptr;
+RconPacketFn framework_rcon_original = nullptr;
 
 namespace {
 
 constexpr char kConsoleCommand[] = "AShooterPlayerController.ConsoleCommand(FString&,bool)";
+constexpr char kRconPacket[] = "RCONClientConnection.ProcessRCONPacket(RCONPacket&,UWorld*)";
 
 struct Detour {
   void* detour;
@@ -29,10 +31,10 @@ struct Detour {
 class Hooks final : public AsaApi::IHooks {
  public:
   Hooks() : host_(ModuleOf(reinterpret_cast<const void*>(&FrameworkConsoleCommand))) {
-    auto& chain = chains_[kConsoleCommand];
-    chain.push_back({reinterpret_cast<void*>(&FrameworkConsoleCommand),
-                     reinterpret_cast<void**>(&framework_console_original), host_});
-    RelinkLocked(kConsoleCommand, chain);
+    InstallOwn(kConsoleCommand, reinterpret_cast<void*>(&FrameworkConsoleCommand),
+               reinterpret_cast<void**>(&framework_console_original));
+    InstallOwn(kRconPacket, reinterpret_cast<void*>(&FrameworkRconPacket),
+               reinterpret_cast<void**>(&framework_rcon_original));
   }
 
   bool RemoveHook(const std::string& name, void* detour) override {
@@ -96,6 +98,13 @@ class Hooks final : public AsaApi::IHooks {
 
  private:
   static void* GameEntry(const std::string& name) { return GetAddress(name); }
+
+  // The framework's own detour, first in the chain and so the last to run.
+  void InstallOwn(const char* name, void* detour, void** original) {
+    auto& chain = chains_[name];
+    chain.push_back({detour, original, host_});
+    RelinkLocked(name, chain);
+  }
 
   // Each detour's saved entry is the next detour in the chain, the last one's the game's own.
   static void RelinkLocked(const std::string& name, std::vector<Detour>& chain) {

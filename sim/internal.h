@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "host/host.h"
 
@@ -29,6 +32,19 @@ FString* GamePlayerCharacterName(AShooterPlayerController* controller, FString* 
 FString* GameMapName(AShooterGameMode* game_mode, FString* result);
 // The engine's base of a shooter controller.
 APlayerController* AsPlayerController(AShooterPlayerController* controller);
+// The game's RCON handler, "RCONClientConnection.ProcessRCONPacket(RCONPacket&,UWorld*)": it
+// authenticates a connection by the server's password and answers a command of an
+// authenticated one; and the function its answers go out through,
+// "RCONClientConnection.SendMessage(int,int,FString&)".
+void GameProcessRconPacket(RCONClientConnection* self, RCONPacket* packet, UWorld* world);
+void GameRconSendMessage(RCONClientConnection* self, int id, int type, FString* message);
+// The RCON connection's fields by key, with their offsets.
+std::vector<std::pair<std::string_view, std::size_t>> RconFields();
+// The game's per-frame RCON work: the events of the listener's clients (connected, a packet,
+// gone), a bounded number a frame.
+void TickRcon();
+// Ends RCON with the world: the listener stopped, every connection gone.
+void EndRcon();
 
 // The framework's own detour in front of the game's console-command function, installed before
 // any plugin's, so that it runs after them: it runs a registered console command, then hands
@@ -37,6 +53,11 @@ FString* FrameworkConsoleCommand(AShooterPlayerController* controller, FString* 
                                  FString* command, bool write_to_log);
 // Where the framework's detour continues: the game's function.
 extern ConsoleCommandFn framework_console_original;
+// The framework's own detour in front of the game's RCON handler, installed before any
+// plugin's: for an authenticated connection it offers the packet to the registered RCON
+// commands and calls the game's handler only when none took it.
+void FrameworkRconPacket(RCONClientConnection* connection, RCONPacket* packet, UWorld* world);
+extern RconPacketFn framework_rcon_original;
 
 // The entry the game calls for a hooked function: the first detour, or the game's own.
 void* CurrentEntry(const std::string& name, void* game_entry);

@@ -56,7 +56,7 @@ struct PlayerSetup {
 };
 // Creates the game mode with `map_name`; until then there is none, as while a server starts.
 HOST_API void StartWorld(const std::string& map_name);
-// Ends the world: no game mode, no players.
+// Ends the world: no game mode, no players, no RCON.
 HOST_API void StopWorld();
 HOST_API void SetMapName(const std::string& map_name);
 // A new player's controller, owned by the world until StopWorld.
@@ -89,10 +89,39 @@ struct ServerMessage {
 };
 HOST_API std::vector<ServerMessage> TakeServerMessages();
 
-// ----- The framework: RCON, frames, plugins ----------------------------------------------------
-// An authenticated RCON request with the text `command`: a command a module registered runs,
-// else the game answers. Returns what was sent back.
+// ----- RCON ------------------------------------------------------------------------------------
+// The server's ServerAdminPassword, which RCON clients authenticate with (empty: none).
+HOST_API void SetServerAdminPassword(const std::string& password);
+// An RCON request with the text `command`, on the server's own connection (authenticated, from
+// 127.0.0.1, made on first use) and through whatever is hooked in front of the game's RCON
+// handler: a command a module registered runs, else the game answers. Returns what was sent
+// back. Game thread.
 HOST_API std::vector<HostText> RunRconCommand(const HostText& command);
+// A new RCON connection, not authenticated, whose socket's description is `peer`, as when a
+// client connects; owned by the world until StopWorld. Game thread.
+HOST_API RCONClientConnection* OpenRconConnection(const std::string& peer);
+// What the game sent back on a connection: the packet's id, type and text.
+struct RconReply {
+  int id = 0;
+  int type = 0;
+  HostText text;
+  bool operator==(const RconReply&) const = default;
+};
+// A packet of `type` with `body` (and the next id) on `connection`, through whatever is hooked in
+// front of the game's RCON handler; returns what was sent back for it. Game thread.
+HOST_API std::vector<RconReply> SendRconPacket(RCONClientConnection* connection, int type,
+                                               const HostText& body);
+// Listens for RCON clients (Source RCON over TCP) on 127.0.0.1:`port`, 0 for any free port, on
+// a thread of its own; their packets are handled on the game thread during frames. Returns the
+// port, or 0 with the reason in `error`. StopWorld stops it.
+HOST_API int StartRconListener(int port, std::string* error = nullptr);
+// Clients of the listener that have disconnected or been closed since the start. Game thread.
+HOST_API std::int64_t RconClientsGone();
+// What the listener has to say, oldest first: where it listens, clients connected and gone, and
+// why a client was closed.
+HOST_API std::vector<std::string> TakeRconNotes();
+
+// ----- The framework: frames, plugins ----------------------------------------------------------
 // One frame of the game loop on the calling thread, which is the game thread: the results of
 // finished requests are delivered, then every tick callback runs; once a second of wall time
 // has passed since they last ran, the timer callbacks run too.

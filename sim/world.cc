@@ -104,6 +104,10 @@ const std::unordered_map<std::string_view, void*>& Functions() {
       {"AShooterGameMode.GetMapName()", reinterpret_cast<void*>(&GameMapName)},
       {"AShooterPlayerController.ConsoleCommand(FString&,bool)",
        reinterpret_cast<void*>(&GameConsoleCommand)},
+      {"RCONClientConnection.ProcessRCONPacket(RCONPacket&,UWorld*)",
+       reinterpret_cast<void*>(&GameProcessRconPacket)},
+      {"RCONClientConnection.SendMessage(int,int,FString&)",
+       reinterpret_cast<void*>(&GameRconSendMessage)},
   };
   return *functions;
 }
@@ -116,10 +120,14 @@ const std::unordered_map<std::string_view, void*>& Functions() {
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
 #endif
 const std::unordered_map<std::string_view, std::size_t>& Fields() {
-  static const auto* fields = new std::unordered_map<std::string_view, std::size_t>{
-      {"AActor.RootComponent", offsetof(AShooterPlayerController, root_component)},
-      {"USceneComponent.ComponentToWorld", offsetof(USceneComponent, component_to_world)},
-  };
+  static const auto* fields = [] {
+    auto* made = new std::unordered_map<std::string_view, std::size_t>{
+        {"AActor.RootComponent", offsetof(AShooterPlayerController, root_component)},
+        {"USceneComponent.ComponentToWorld", offsetof(USceneComponent, component_to_world)},
+    };
+    for (const auto& [key, offset] : RconFields()) made->emplace(key, offset);
+    return made;
+  }();
   return *fields;
 }
 #if defined(__clang__) || defined(__GNUC__)
@@ -191,6 +199,7 @@ void StartWorld(const std::string& map_name) {
 }
 
 void StopWorld() {
+  EndRcon();
   World& world = TheWorld();
   world.game_mode.reset();
   world.players.clear();

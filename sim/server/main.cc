@@ -3,11 +3,14 @@
 // game loop: each frame the framework delivers request results and runs tick callbacks, and
 // between frames the server plays directives from a script or standard input: players join and
 // type console commands, which pass through whatever is hooked in front of the game's
-// console-command function, and RCON clients send requests. At the end it waits for webhook
-// posts, then unloads the plugin in the framework's order.
+// console-command function, and RCON requests are sent. With RCON enabled, as the game enables
+// it (?RCONEnabled=True?RCONPort=N?ServerAdminPassword=PW in the map URL, its first argument),
+// it also listens for RCON clients on 127.0.0.1. At the end it waits for webhook posts, then
+// unloads the plugin in the framework's order.
 //
 //   quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] [--log FILE]
-//                 [--stats] [--callbacks-on-worker] [server options...]
+//                 [--stats] [--callbacks-on-worker] [--rcon-port N] [--rcon-port-file FILE]
+//                 [MAP?OPTIONS] [server options...]
 //
 // It also offers operators two commands on a configuration file, without a server:
 //
@@ -26,6 +29,7 @@
 #include <thread>
 
 #include "base/config.h"
+#include "sim/server/options.h"
 #include "sim/server/platform.h"
 #include "sim/server/script.h"
 #include "sim/sim_control.h"
@@ -38,10 +42,12 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kPluginName[] = "quillmark";
 constexpr auto kSettleTime = std::chrono::seconds(10);
+constexpr auto kRconWaitTime = std::chrono::seconds(60);
 
 constexpr char kUsage[] =
     "usage: quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] "
-    "[--log FILE] [--stats] [--callbacks-on-worker] [server options...]\n"
+    "[--log FILE] [--stats] [--callbacks-on-worker] [--rcon-port N] [--rcon-port-file FILE] "
+    "[MAP?OPTIONS] [server options...]\n"
     "       quillmark-sim check <config.json>\n"
     "       quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>\n";
 
@@ -93,41 +99,6 @@ int Explain(const std::vector<std::string>& args) {
       quillmark::tools::Explain(config, eos_id, admin, command);
   for (const std::string& line : explanation.lines) std::printf("%s\n", line.c_str());
   return explanation.allowed ? 0 : 1;
-}
-
-struct Options {
-  bool stats = false;
-  bool callbacks_on_worker = false;
-  std::string server_dir = ".";
-  std::string map = "TheIsland_WP";
-  std::string plugin;
-  std::string script;
-  std::string log;
-};
-
-// Options of the stand-in; anything else (such as -serverkey=Alpha) is a server option, which
-// the plugin reads from the process command line. False for a malformed option.
-bool ParseOptions(int argc, char** argv, Options& options) {
-  const std::map<std::string, std::string*> valued = {{"--server-dir", &options.server_dir},
-                                                      {"--map", &options.map},
-                                                      {"--plugin", &options.plugin},
-                                                      {"--script", &options.script},
-                                                      {"--log", &options.log}};
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--stats" || arg == "--callbacks-on-worker") {
-      (arg == "--stats" ? options.stats : options.callbacks_on_worker) = true;
-      continue;
-    }
-    const auto it = valued.find(arg);
-    if (it != valued.end()) {
-      if (i + 1 >= argc) return false;
-      *it->second = argv[++i];
-    } else if (arg.rfind("--", 0) == 0) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // Lines read on a thread of their own, so that the game loop keeps running while it waits for
@@ -235,6 +206,17 @@ class Server {
     return false;
   }
 
+  // Server messages shown to players, and what the RCON listener saw.
+  void ShowWhatHappened() {
+    for (const sim::ServerMessage& message : sim::TakeServerMessages()) {
+      std::printf("[server] to %s: %s\n", NameOf(message.controller).c_str(),
+                  sim::Utf8(message.text).c_str());
+    }
+    for (const std::string& note : sim::TakeRconNotes())
+      std::printf("[net] RCON %s\n", note.c_str());
+    std::fflush(stdout);
+  }
+
  private:
   void Play(int number, const std::string& line) {
     auto parsed = sim::server::ParseDirective(line);
@@ -256,15 +238,7 @@ class Server {
     const auto now = Clock::now();
     sim::Tick(std::chrono::duration<float>(now - last_frame_).count());
     last_frame_ = now;
-    ShowServerMessages();
-  }
-
-  void ShowServerMessages() {
-    for (const sim::ServerMessage& message : sim::TakeServerMessages()) {
-      std::printf("[server] to %s: %s\n", NameOf(message.controller).c_str(),
-                  sim::Utf8(message.text).c_str());
-    }
-    std::fflush(stdout);
+    ShowWhatHappened();
   }
 
   std::string NameOf(AShooterPlayerController* controller) const {
@@ -341,6 +315,18 @@ class Server {
     std::fflush(stdout);
   }
 
+  void Do(int number, const sim::server::RconWait& wait) {
+    const auto target = rcon_clients_waited_ + wait.clients;
+    rcon_clients_waited_ = target;
+    if (!sim::RunFramesUntil([target] { return sim::RconClientsGone() >= target; },
+                             kRconWaitTime)) {
+      Complain(number, std::to_string(sim::RconClientsGone()) + " of " + std::to_string(target) +
+                           " RCON clients came and went in " +
+                           std::to_string(kRconWaitTime.count()) + " s");
+    }
+    ShowWhatHappened();
+  }
+
   void Do(int number, const sim::server::Repeat& repeat) {
     for (long long round = 1; round <= repeat.count; ++round) {
       std::string line = repeat.directive;
@@ -369,7 +355,7 @@ class Server {
 
   void Do(int, const sim::server::Sleep& sleep) {
     sim::RunFrames(std::chrono::milliseconds(static_cast<long long>(sleep.seconds * 1000)));
-    ShowServerMessages();
+    ShowWhatHappened();
   }
 
   std::string server_dir_;
@@ -377,11 +363,14 @@ class Server {
   Clock::time_point last_frame_ = Clock::now();
   long long commands_ = 0;
   std::chrono::microseconds longest_{0};
+  std::int64_t rcon_clients_waited_ = 0;  // clients the play's rcon-wait directives waited for
 };
 
 int Serve(int argc, char** argv) {
-  Options options;
-  if (!ParseOptions(argc, argv, options)) {
+  sim::server::Options options;
+  std::string error;
+  if (!sim::server::ParseOptions(argc, argv, options, error)) {
+    if (!error.empty()) std::fprintf(stderr, "quillmark-sim: %s\n", error.c_str());
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -413,8 +402,13 @@ int Serve(int argc, char** argv) {
   sim::SetPluginLibrary(kPluginName, plugin_path);
   (void)sim::LoadPlugin(kPluginName);
   sim::StartWorld(options.map);
-
   Server server(options.server_dir);
+  if (!sim::server::StartRcon(options)) {
+    if (sim::IsPluginLoaded(kPluginName)) (void)sim::UnloadPlugin(kPluginName);
+    sim::StopWorld();
+    return 2;
+  }
+  server.ShowWhatHappened();
   const auto started = Clock::now();
   {
     LineSource source(script_file.is_open() ? static_cast<std::istream&>(script_file) : std::cin,
@@ -423,6 +417,7 @@ int Serve(int argc, char** argv) {
   }
   const auto played = Clock::now();
   (void)Server::Settle(0);
+  server.ShowWhatHappened();
   if (options.stats) server.PrintStats(played - started, Clock::now() - played);
   // The framework's shutdown of a plugin: its pending callbacks dropped, its hooks taken off.
   if (sim::IsPluginLoaded(kPluginName)) (void)sim::UnloadPlugin(kPluginName);

@@ -148,6 +148,16 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
     if (w.size() != 1) return std::string("wait takes nothing more");
     return Directive{Wait{}};
   }
+  if (verb == "rcon-wait") {
+    RconWait wait;
+    if (w.size() != 2 ||
+        std::from_chars(w[1].data(), w[1].data() + w[1].size(), wait.clients).ptr !=
+            w[1].data() + w[1].size() ||
+        wait.clients < 1) {
+      return std::string("rcon-wait wants a number of clients");
+    }
+    return Directive{wait};
+  }
   if (verb == "config") {
     if (w.size() != 2) return std::string("config wants one file");
     return Directive{UseConfig{w[1]}};

@@ -1,6 +1,7 @@
 // The directives of the stand-in server's scripted play, one per line: players joining, typing
 // console commands, gaining or losing the administrator bit, moving, the map changing, RCON
-// requests, the operator replacing config.json, waiting for webhook posts, and letting time pass.
+// requests, the operator replacing config.json, waiting for webhook posts or for RCON clients,
+// and letting time pass.
 #pragma once
 
 #include <optional>
@@ -37,6 +38,10 @@ struct Wait {};
 struct Rcon {
   std::string command;  // verbatim, as cmd's
 };
+// Lets the game loop run until `clients` clients of the RCON listener have come and gone.
+struct RconWait {
+  long long clients = 0;
+};
 // The operator puts the file `file` in place of config.json.
 struct UseConfig {
   std::string file;
@@ -51,8 +56,8 @@ struct Repeat {
 };
 struct Nothing {};  // a blank line or a comment
 
-using Directive =
-    std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, UseConfig, Sleep, Repeat>;
+using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, RconWait,
+                               UseConfig, Sleep, Repeat>;
 
 // The directive on `line` (without its line end), or an error message saying what is wrong.
 std::variant<Directive, std::string> ParseDirective(std::string_view line);

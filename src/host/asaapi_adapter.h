@@ -21,6 +21,10 @@ using HostText = std::wstring;
 #define HOST_WINAPI WINAPI
 
 using ConsoleCommandFn = FString* (*)(AShooterPlayerController*, FString*, FString*, bool);
+// RCONClientConnection.ProcessRCONPacket(RCONPacket&,UWorld*), a member function: `this` first.
+using RconPacketFn = void (*)(RCONClientConnection*, RCONPacket*, UWorld*);
+inline constexpr int kRconExecCommand = 2;
+inline constexpr int kRconAuth = 3;
 
 namespace host {
 
@@ -29,6 +33,12 @@ inline bool InstallHook(const std::string& name, ConsoleCommandFn detour,
   return AsaApi::GetHooks().SetHook(name, reinterpret_cast<LPVOID>(detour), original);
 }
 inline bool RemoveHook(const std::string& name, ConsoleCommandFn detour) {
+  return AsaApi::GetHooks().DisableHook(name, reinterpret_cast<LPVOID>(detour));
+}
+inline bool InstallHook(const std::string& name, RconPacketFn detour, RconPacketFn* original) {
+  return AsaApi::GetHooks().SetHook(name, reinterpret_cast<LPVOID>(detour), original);
+}
+inline bool RemoveHook(const std::string& name, RconPacketFn detour) {
   return AsaApi::GetHooks().DisableHook(name, reinterpret_cast<LPVOID>(detour));
 }
 inline AShooterGameMode* CurrentGameMode() { return AsaApi::GetApiUtils().GetShooterGameMode(); }

@@ -272,11 +272,26 @@ struct RCONPacket {
   FString Body;
 };
 
-// The RCON client connection a request came in on. Game thread.
-class HOST_API RCONClientConnection {
+// The RCON packet types a client sends (Source RCON): a command, and the authentication whose
+// body is the server's RCON password.
+inline constexpr int kRconExecCommand = 2;
+inline constexpr int kRconAuth = 3;
+
+// One RCON client's connection, owned by the game. Its fields (its socket, whether it is
+// authenticated or closed, the password it checks) are reached by key, as every game object's
+// are: "RCONClientConnection.Socket" (a pointer to the engine's socket, whose
+// "FSocket.SocketDescription" is an FString), "RCONClientConnection.IsAuthenticated" and
+// "RCONClientConnection.IsClosed" (one byte each), "RCONClientConnection.ServerPassword" (an
+// FString; never to be shown). Game thread.
+class RCONClientConnection {
  public:
-  // Sends `message` back to the client as the answer to the request with `id`.
-  void SendMessageW(int id, int type, FString* message);
+  // Sends `message` back to the client as the answer to the request with `id`, as a packet of
+  // `type` (0 for a command's answer), through the game's own function.
+  void SendMessageW(int id, int type, FString* message) {
+    using Fn = void (*)(RCONClientConnection*, int, int, FString*);
+    reinterpret_cast<Fn>(GetAddress("RCONClientConnection.SendMessage(int,int,FString&)"))(
+        this, id, type, message);
+  }
 
  protected:
   RCONClientConnection() = default;
@@ -286,6 +301,11 @@ class HOST_API RCONClientConnection {
 // The game's console-command function and any detour put in front of it: (controller, result
 // slot, command, write-to-log flag) -> the result slot.
 using ConsoleCommandFn = FString* (*)(AShooterPlayerController*, FString*, FString*, bool);
+
+// The game's handler of one RCON packet, a member of the connection, and any detour put in
+// front of it: (connection, packet, world). The game authenticates the connection on a packet of
+// type kRconAuth and runs the body of a kRconExecCommand packet of an authenticated one.
+using RconPacketFn = void (*)(RCONClientConnection*, RCONPacket*, UWorld*);
 
 namespace AsaApi {
 
@@ -464,6 +484,12 @@ inline bool InstallHook(const std::string& name, ConsoleCommandFn detour,
   return AsaApi::GetHooks().InstallHook(name, detour, original);
 }
 inline bool RemoveHook(const std::string& name, ConsoleCommandFn detour) {
+  return AsaApi::GetHooks().RemoveHook(name, detour);
+}
+inline bool InstallHook(const std::string& name, RconPacketFn detour, RconPacketFn* original) {
+  return AsaApi::GetHooks().InstallHook(name, detour, original);
+}
+inline bool RemoveHook(const std::string& name, RconPacketFn detour) {
   return AsaApi::GetHooks().RemoveHook(name, detour);
 }
 inline AShooterGameMode* CurrentGameMode() { return AsaApi::GetApiUtils().CurrentGameMode(); }

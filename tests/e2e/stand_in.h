@@ -1,7 +1,7 @@
 // Driving the stand-in server for end-to-end tests: a server folder with config.json, a Discord
 // stand-in to post to, a script played through quillmark-sim, and its output sorted into what
 // an operator would read: the plugin's log lines, the framework's, what the game received and
-// ran, server messages and RCON replies.
+// ran, server messages, RCON replies and what the RCON listener saw.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,6 +37,7 @@ struct Play {
   std::vector<std::string> game;       // what the game's function received, and what it ran
   std::vector<std::string> server;     // server messages shown to players
   std::vector<std::string> rcon;       // RCON replies
+  std::vector<std::string> net;        // what the RCON listener saw
   std::vector<std::string> operation;  // what the operator did (a config.json replaced)
   long long commands = 0;              // with --stats: console commands handled
   long long longest_us = 0;            // ... and the longest any took, in microseconds
@@ -77,6 +78,7 @@ inline Play ParsePlay(const ProcessResult& result, const std::string& other_pref
       {"[game] ", &play.game},
       {"[server] ", &play.server},
       {"[rcon] ", &play.rcon},
+      {"[net] ", &play.net},
       {"[operator] ", &play.operation}};
   std::istringstream lines(result.out);
   // A log line whose message holds a line break goes on until a line ending in CR.

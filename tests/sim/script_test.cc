@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/server/server_url.h"
+
 namespace {
 
 using namespace sim::server;
@@ -54,6 +56,7 @@ TEST(ScriptTest, OtherDirectives) {
   EXPECT_EQ(Parse<Map>("map Ragnarok_WP").name, "Ragnarok_WP");
   (void)Parse<Wait>("wait");
   EXPECT_EQ(Parse<Rcon>("rcon quillmark.reload  now").command, "quillmark.reload  now");
+  EXPECT_EQ(Parse<RconWait>("rcon-wait 3").clients, 3);
   EXPECT_DOUBLE_EQ(Parse<Sleep>("sleep 0.25").seconds, 0.25);
   const Repeat repeat = Parse<Repeat>("repeat 1000 cmd rex say {n}");
   EXPECT_EQ(repeat.count, 1000);
@@ -73,7 +76,32 @@ TEST(ScriptTest, BadLinesSayWhatIsWrong) {
   EXPECT_EQ(Error("cmd"), "cmd needs a player");
   EXPECT_EQ(Error("wait now"), "wait takes nothing more");
   EXPECT_EQ(Error("sleep -1"), "sleep wants a number of seconds");
+  EXPECT_EQ(Error("rcon-wait 0"), "rcon-wait wants a number of clients");
+  EXPECT_EQ(Error("rcon-wait 2x"), "rcon-wait wants a number of clients");
   EXPECT_EQ(Error("repeat x cmd rex fly"), "repeat wants <count> <directive>");
+}
+
+// The map URL's RCON options, read as the game reads them.
+TEST(ScriptTest, ServerUrlOptions) {
+  const auto url = [](std::string_view text) {
+    auto parsed = ParseServerUrl(text);
+    EXPECT_TRUE(std::holds_alternative<ServerUrl>(parsed)) << text;
+    return std::holds_alternative<ServerUrl>(parsed) ? std::get<ServerUrl>(parsed) : ServerUrl{};
+  };
+  const ServerUrl full =
+      url("TheIsland_WP?listen?rconenabled=TRUE?RCONPort=32330?ServerAdminPassword=a=b?x");
+  EXPECT_EQ(full.map, "TheIsland_WP");
+  EXPECT_TRUE(full.rcon_enabled);
+  EXPECT_EQ(full.rcon_port, 32330);
+  EXPECT_EQ(full.admin_password, "a=b");
+  const ServerUrl plain = url("Ragnarok_WP");
+  EXPECT_FALSE(plain.rcon_enabled);
+  EXPECT_EQ(plain.rcon_port, kDefaultRconPort);
+  EXPECT_FALSE(url("?RCONEnabled=True?RCONEnabled=False").rcon_enabled);  // the last one counts
+  EXPECT_EQ(url("?RCONEnabled=True").map, "");
+  EXPECT_EQ(std::get<std::string>(ParseServerUrl("X?RCONPort=-1")),
+            "RCONPort wants a port from 0 to 65535, not \"-1\"");
+  EXPECT_TRUE(std::holds_alternative<std::string>(ParseServerUrl("X?RCONPort=")));
 }
 
 }  // namespace
