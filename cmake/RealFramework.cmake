@@ -26,6 +26,7 @@ add_library(quillmark SHARED
   src/host/wide_format_win.cc
   src/base/config.cc
   src/base/logger.cc
+  src/audit/audit_settings.cc
   src/audit/audit_text.cc
   src/audit/decision.cc
   src/audit/position.cc
@@ -37,6 +38,7 @@ add_library(quillmark SHARED
   src/plugin/command_handler.cc
   src/plugin/configuration.cc
   src/plugin/plugin.cc
+  src/plugin/rcon_handler.cc
   src/plugin/reload.cc)
 target_include_directories(quillmark PRIVATE ${CMAKE_SOURCE_DIR}/src)
 # The framework's headers (with its spdlog 0.16, fmt 4.1 and nlohmann/json 3.10.2) are written

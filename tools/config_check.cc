@@ -6,6 +6,7 @@
 #include <set>
 
 #include "audit/allow_list.h"
+#include "audit/audit_settings.h"
 #include "audit/audit_text.h"
 #include "base/config.h"
 #include "notify/discord.h"
@@ -17,11 +18,12 @@ using nlohmann::json;
 using Pointer = json::json_pointer;
 
 // The keys the plugin reads, at each level.
-const std::vector<std::string> kTopKeys = {"white-list", "admins", "discordwh", "messages",
-                                           "discord"};
+const std::vector<std::string> kTopKeys = {"white-list", "admins",  "discordwh",
+                                           "messages",   "discord", "rcon"};
 const std::vector<std::string> kEntryKeys = {"eosid", "allowed-commands"};
-const std::vector<std::string> kMessagesKeys = {"sender"};
-const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit"};
+const std::vector<std::string> kMessagesKeys = {"sender", "blocked"};
+const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify"};
+const std::vector<std::string> kRconKeys = {"audit"};
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -81,6 +83,7 @@ class Checker {
 
   std::vector<Finding> Run() {
     std::vector<ConfigProblem> problems;
+    (void)ReadAuditSettings(config_, problems);
     (void)ReadNotifySettings(config_, problems);
     for (ConfigProblem& problem : problems) {
       std::string message = std::move(problem.message);
@@ -97,6 +100,9 @@ class Checker {
     }
     if (const auto discord = config_.find("discord"); discord != config_.end()) {
       UnknownKeys(*discord, Pointer("/discord"), kDiscordKeys);
+    }
+    if (const auto rcon = config_.find("rcon"); rcon != config_.end()) {
+      UnknownKeys(*rcon, Pointer("/rcon"), kRconKeys);
     }
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
       return a.severity == Severity::kError && b.severity != Severity::kError;

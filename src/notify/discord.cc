@@ -45,6 +45,21 @@ void ReadDeliveryOptions(const nlohmann::json& discord, DeliveryOptions& options
   ReadSetting(discord, "queue-limit", 1, 1000000, options.queue_limit, problems);
 }
 
+// "discord"."notify": which commands reach the channel.
+void ReadNotifyFilter(const nlohmann::json& discord, bool& blocked_only,
+                      std::vector<ConfigProblem>& problems) {
+  const auto notify = discord.find("notify");
+  if (notify == discord.end()) return;
+  if (notify->is_string() && (*notify == "all" || *notify == "blocked")) {
+    blocked_only = *notify == "blocked";
+    return;
+  }
+  problems.push_back(
+      {"/discord/notify", fmt::format("config.json: \"discord\".\"notify\" must be \"all\" or "
+                                      "\"blocked\", but is {}: every command is posted",
+                                      CutCharacters(EscapeForDisplay(notify->dump()), 100))});
+}
+
 // The configured name as Discord will show it, through the host's text types (a byte sequence
 // that is not UTF-8 becomes U+FFFD); empty when Discord would refuse it, with the reason added
 // to `problems`.
@@ -97,6 +112,7 @@ NotifySettings ReadNotifySettings(const nlohmann::json& config,
   if (settings.webhook.empty()) return settings;
   if (const auto discord = config.find("discord"); discord != config.end()) {
     ReadDeliveryOptions(*discord, settings.delivery, problems);
+    if (discord->is_object()) ReadNotifyFilter(*discord, settings.blocked_only, problems);
   }
   const auto messages = config.find("messages");
   if (messages == config.end() || messages->is_null()) return settings;
@@ -188,14 +204,18 @@ void StopNotifier() {
   }
 }
 
-void PostToDiscord(const NotifySettings& settings, std::string message, bool allowed,
-                   std::string player) {
+void PostToDiscord(const NotifySettings& settings, std::string message, Notice notice,
+                   std::string who) {
   if (settings.webhook.empty() || !TheDelivery()) return;
+  static constexpr struct {
+    const char* title;
+    int colour;
+  } kLooks[] = {{kAllowedTitle, kGreen}, {kBlockedTitle, kRed}, {kRconTitle, kBlue}};
+  const auto& look = kLooks[static_cast<int>(notice)];
   try {
     TheDelivery()->Enqueue(settings.webhook, settings.poster,
-                           {MakeEmbed(allowed ? kAllowedTitle : kBlockedTitle, std::move(message),
-                                      allowed ? kGreen : kRed),
-                            std::move(player), std::chrono::system_clock::now()});
+                           {MakeEmbed(look.title, std::move(message), look.colour), std::move(who),
+                            std::chrono::system_clock::now()});
   } catch (const std::exception& e) {
     try {
       LogError(fmt::format("Error sending command to Discord. Error: {}", e.what()));

@@ -1,6 +1,6 @@
 // The Discord webhook notifier: one embed per console command, green for a command let through
-// and red for a blocked one, delivered to the webhook that config.json names, in order and
-// without loss (see delivery.h).
+// and red for a blocked one, and one per RCON command, blue, delivered to the webhook that
+// config.json names, in order and without loss (see delivery.h).
 #pragma once
 
 #include <cstddef>
@@ -21,9 +21,12 @@ struct NotifySettings {
   std::string webhook;                  // "discordwh"; empty: nothing is posted
   std::string poster = kDefaultPoster;  // "messages"."sender", as Discord will show it
   DeliveryOptions delivery;             // "discord": "posts-per-minute", "queue-limit"
+  // "discord"."notify": "blocked" posts only blocked console commands and RCON commands; "all"
+  // (the default) posts every command.
+  bool blocked_only = false;
 };
 
-// Reads "discordwh", "discord" and, when a webhook is named, "messages"."sender" from
+// Reads "discordwh" and, when a webhook is named, "discord" and "messages"."sender" from
 // `config`. Each problem adds one, with its place, to `problems`: a "discordwh" that is not text
 // turns notifications off; a "messages" or "sender" of the wrong type, and a name Discord refuses
 // (empty, over 80 characters, or holding "discord" or "clyde" in any letter case), leave the
@@ -42,12 +45,15 @@ void ReconfigureNotifier(const DeliveryOptions& options);
 // callback of the plugin runs after it. Game thread.
 void StopNotifier();
 
-// Queues `message` as the description of an embed titled by `allowed` for the settings'
-// webhook and name; `player` names who typed the command in error lines. Nothing when no webhook
-// is configured or the notifier is stopped. Never waits for the network; never throws. Game
-// thread.
-void PostToDiscord(const NotifySettings& settings, std::string message, bool allowed,
-                   std::string player);
+// What a notification tells, which sets its embed's title and colour.
+enum class Notice { kAllowed, kBlocked, kRcon };
+
+// Queues `message` as the description of an embed titled and coloured by `notice` for the
+// settings' webhook and name; `who` names who sent the command in error lines. Nothing when no
+// webhook is configured or the notifier is stopped. Never waits for the network; never throws.
+// Game thread.
+void PostToDiscord(const NotifySettings& settings, std::string message, Notice notice,
+                   std::string who);
 
 // Whether a notification for the settings' webhook is to be made now. False when nothing is
 // posted (no webhook, the notifier stopped) and when it would not be queued: it is then counted

@@ -8,16 +8,19 @@
 #include <exception>
 #include <string_view>
 
+#include "audit/audit_settings.h"
 #include "audit/audit_text.h"
 #include "audit/decision.h"
 #include "audit/position.h"
 #include "audit/server_label.h"
 #include "base/logger.h"
+#include "host/host_fields.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
 #include "host/unicode.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
+#include "plugin/shown_field.h"
 
 namespace quillmark {
 
@@ -37,20 +40,7 @@ HostView Units(const FString& command) {
   return {units, length};
 }
 
-// The game's fields and functions are looked up by key once, on first use: their offsets and
-// addresses are fixed for the life of the process, and a lookup by key costs more than reading
-// the field.
-std::uint64_t FieldOffset(const void* object, const std::string& key) {
-  return GetAddress(object, key) - reinterpret_cast<std::uint64_t>(object);
-}
-
-template <typename T>
-T Field(const void* object, std::uint64_t offset) {
-  T value;
-  std::memcpy(&value, reinterpret_cast<const unsigned char*>(object) + offset, sizeof value);
-  return value;
-}
-
+// The game's fields and functions are looked up by key once, on first use (see host_fields.h).
 std::string CharacterName(AShooterPlayerController* controller) {
   FString name;
   if (controller != nullptr) {
@@ -96,35 +86,19 @@ struct Shown {
   std::string position;
 };
 
-// A shown text and its length in characters, cut with "…" to at most `limit` characters.
-struct ShownField {
-  std::string_view text;
-  std::size_t characters;
-  std::string cut;  // holds the cut text when there is one
-
-  ShownField(std::string_view whole, std::size_t limit)
-      : text(whole), characters(CountCharacters(whole)) {
-    if (characters <= limit) return;
-    cut = CutCharacters(whole, limit);
-    text = cut;
-    characters = limit;
-  }
-};
-
 // The embed's description:
 //   "[<label>]\n Player: <name> (<EOS id>)\nExecuted: <command>\nPosition: <position>\n",
 // with "(" in front when the command was blocked. Every field is bounded so that the player,
 // the command and the position always fit Discord's limit; the command takes what the others
 // leave. Written piece by piece: it is made on the game thread for every command.
-constexpr std::size_t kMaxField = 100;
 constexpr std::string_view kPlayerText = "]\n Player: ";
 constexpr std::string_view kExecutedText = ")\nExecuted: ";
 constexpr std::string_view kPositionText = "\nPosition: ";
 
 // Hands the notification to delivery, when one is to be made, with the player as error lines
-// name them.
+// name them. A command let through is not posted when the channel is for blocked ones only.
 void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
-  if (!AdmitNotification(settings)) return;
+  if ((allowed && settings.blocked_only) || !AdmitNotification(settings)) return;
   const ShownField label(shown.label, kMaxField);
   const ShownField name(shown.name, kMaxField);
   const ShownField eos_id(shown.eos_id, kMaxField);
@@ -145,7 +119,26 @@ void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   std::string player;
   player.reserve(name.text.size() + eos_id.text.size() + 3);
   player.append(name.text).append(" (").append(eos_id.text).append(")");
-  PostToDiscord(settings, std::move(text), allowed, std::move(player));
+  PostToDiscord(settings, std::move(text), allowed ? Notice::kAllowed : Notice::kBlocked,
+                std::move(player));
+}
+
+// Tells the player, when config.json says what, that the command was blocked; `refused` is the
+// part refused as the audit line shows it, cut as an embed's field is. After the audit line and
+// the notification: a failure here (for want of memory) leaves the player untold, nothing else.
+void TellBlockedPlayer(AShooterPlayerController* controller, const std::string& message,
+                       std::string_view refused) noexcept {
+  if (message.empty()) return;
+  try {
+    const ShownField part(refused, kMaxField);
+    const HostText text = AsaApi::Tools::Utf8Decode(BlockedPlayerText(message, part.text));
+    host::SendServerMessage(controller, FString(text.c_str()));
+  } catch (const std::exception& e) {
+    try {
+      LogError(fmt::format("Could not tell a blocked player so: {}", e.what()));
+    } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
+    }
+  }
 }
 
 // Decides the command, writes its audit line and notification, and empties it when blocked.
@@ -178,13 +171,17 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
   std::string line =
       fmt::format("Blocked player {} ({}) from executing {} at position {} on {}, admin: {}",
                   shown.name, shown.eos_id, shown.command, shown.position, shown.label, admin_bit);
+  std::string refused_part;
   if (decision.parts > 1) {
+    refused_part = EscapeForDisplay(HideSecrets(decision.refused_text));
     line += fmt::format(", refused part {} of {}: {}", decision.refused_part, decision.parts,
-                        EscapeForDisplay(HideSecrets(decision.refused_text)));
+                        refused_part);
   }
   LogInfo(line);
   command.Empty();
   Notify(configuration.notify, shown, false);
+  TellBlockedPlayer(controller, configuration.audit.blocked_message,
+                    decision.parts > 1 ? refused_part : shown.command);
 }
 
 // After an unexpected failure the command is blocked: the game gets nothing to run. The error

@@ -22,6 +22,7 @@ const Configuration& CurrentConfiguration() { return Current(); }
 void UseConfiguration(nlohmann::json document) {
   Configuration fresh;
   std::vector<ConfigProblem> problems;
+  fresh.audit = ReadAuditSettings(document, problems);
   fresh.notify = ReadNotifySettings(document, problems);
   fresh.allow_list = AllowList(document);
   fresh.document = std::move(document);

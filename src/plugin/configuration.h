@@ -3,6 +3,7 @@
 #pragma once
 
 #include "audit/allow_list.h"
+#include "audit/audit_settings.h"
 #include "host/libraries.h"
 #include "notify/discord.h"
 
@@ -11,6 +12,7 @@ namespace quillmark {
 struct Configuration {
   nlohmann::json document;  // null before the plugin starts
   AllowList allow_list;     // built from the document
+  AuditSettings audit;
   NotifySettings notify;
 };
 

@@ -17,6 +17,7 @@
 #include "notify/discord.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
+#include "plugin/rcon_handler.h"
 #include "plugin/reload.h"
 
 namespace quillmark {
@@ -37,6 +38,7 @@ void InitPlugin() {
   }
   StartNotifier(CurrentConfiguration().notify.delivery);
   host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
+  host::InstallHook(kRconPacketHook, &RconHandler, &SavedRconPacket);
   AddReloadCommands();
   started = true;
 }
@@ -54,10 +56,13 @@ void ShutdownPlugin() {
   if (started) {
     RemoveReloadCommands();
     host::RemoveHook(kConsoleCommandHook, &CommandHandler);
+    host::RemoveHook(kRconPacketHook, &RconHandler);
     started = false;
   }
   StopNotifier();
   SavedConsoleCommand = nullptr;
+  SavedRconPacket = nullptr;
+  ForgetRconClients();
   ForgetServerLabel();
   ForgetConfiguration();
   PluginLogger().reset();
@@ -85,11 +90,12 @@ std::uint64_t QuillmarkWaitingNotifications() { return quillmark::WaitingNotific
 
 int HOST_WINAPI DllMain(void* /*module*/, unsigned long reason, void* /*reserved*/) {
   constexpr unsigned long kProcessDetach = 0;
-  // A host that unloads the library without calling Plugin_Unload: take the handler off, which
+  // A host that unloads the library without calling Plugin_Unload: take the handlers off, which
   // waits for nothing. The rest goes with the library.
   if (reason == kProcessDetach && quillmark::started) {
     try {
       host::RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
+      host::RemoveHook(quillmark::kRconPacketHook, &quillmark::RconHandler);
     } catch (...) {  // NOLINT(bugprone-empty-catch): nothing to do while the library goes away
     }
   }

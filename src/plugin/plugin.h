@@ -11,12 +11,13 @@
 namespace quillmark {
 
 // Creates the logger over the host's sinks, loads config.json and puts the command handler in
-// front of the game's console-command function. When the configuration cannot be loaded, its
+// front of the game's console-command function and the RCON handler in front of its RCON packet
+// handler. When the configuration cannot be loaded, its
 // error's text is logged at error level and the error is thrown on: nothing is installed. Game
 // thread.
 void InitPlugin();
 
-// Takes the command handler off and forgets everything the start made (configuration, logger,
+// Takes the handlers off and forgets everything the start made (configuration, logger,
 // server label), so that InitPlugin may run again, and keeps the library loaded for a few
 // seconds after the framework frees it. Game thread.
 void ShutdownPlugin();

@@ -105,8 +105,16 @@ TEST_F(ReloadTest, ByConsoleAndRconTheNextCommandMeetsTheNewRules) {
   for (const auto& line : play.log) {
     EXPECT_EQ(line.find(receiver_.Url()), std::string::npos) << line;
   }
-  // Every command of the play reached the channel, reloads included.
-  EXPECT_EQ(Embeds().size(), 9U);
+  // Every command of the play reached the channel, reloads included: nine from the console, and
+  // the two RCON reloads, each audited before it ran.
+  EXPECT_EQ(Embeds().size(), 11U);
+  EXPECT_EQ(std::count_if(play.log.begin(), play.log.end(),
+                          [](const std::string& line) {
+                            return line ==
+                                   "[ASA:Quillmark][info] RCON client #1 (127.0.0.1:49152) "
+                                   "executed quillmark.reload on TheIsland_WP";
+                          }),
+            2);
 }
 
 }  // namespace

@@ -57,10 +57,20 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
           "from executing give 1|DestroyWildDinos at position X=1500.250 Y=-320.000 "
           "Z=12.125 on Demo, admin: false, refused part 2 of 2: DestroyWildDinos",
           "[ASA:Quillmark][info] Player " + mia + " executed EnableCheats ***" + mia_at,
+          "[ASA:Quillmark][info] RCON client #1 (127.0.0.1:49152) executed ListPlayers on Demo",
+          "[ASA:Quillmark][info] RCON client #1 (127.0.0.1:49152) executed quillmark.reload on "
+          "Demo",
           "[ASA:Quillmark][info] config.json reloaded (asked by RCON): 3 white-list entries, 2 "
           "admin entries, 3 EOS ids, webhook on"}));
-  EXPECT_EQ(play.rcon, std::vector<std::string>{"config.json reloaded: 3 white-list entries, 2 "
-                                                "admin entries, 3 EOS ids, webhook on"});
+  EXPECT_EQ(play.rcon, (std::vector<std::string>{"Server received, But no response!! ",
+                                                 "config.json reloaded: 3 white-list entries, 2 "
+                                                 "admin entries, 3 EOS ids, webhook on"}));
+  // Each player whose command was blocked is told which part was refused, braces as typed.
+  EXPECT_EQ(play.server,
+            (std::vector<std::string>{"to mia: Not allowed on this server: fly",
+                                      "to mia: Not allowed on this server: DestroyWildDinos",
+                                      "to zo\xC3\xA9: Not allowed on this server: " + kZoeSays,
+                                      "to rex: Not allowed on this server: DestroyWildDinos"}));
   EXPECT_EQ(
       play.game,
       (std::vector<std::string>{
@@ -77,15 +87,17 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
   }
   const std::string allowed = ":white_check_mark: Allowed Command";
   const std::string blocked = ":x: Blocked Command";
+  const std::string rcon = ":satellite: RCON Command";
   EXPECT_EQ(titles, (std::vector<std::string>{allowed, allowed, blocked, blocked, blocked, blocked,
-                                              allowed}));
-  ASSERT_EQ(descriptions.size(), 7u);
+                                              allowed, rcon, rcon}));
+  ASSERT_EQ(descriptions.size(), 9u);
   EXPECT_EQ(descriptions[4],
             "([Demo]\n Player: Zo\xC3\xA9 (0002c0ffee0000000000000000000042)\nExecuted: " +
                 kZoeSays + "\nPosition: X=0.000 Y=0.000 Z=0.000\n");
   EXPECT_EQ(descriptions[6], "[Demo]\n Player: " + mia +
                                  "\nExecuted: EnableCheats ***\nPosition: X=-12.500 Y=3.000 "
                                  "Z=1000000.000\n");
+  EXPECT_EQ(descriptions[7], "[Demo]\nRCON client: #1 (127.0.0.1:49152)\nExecuted: ListPlayers\n");
   for (const auto& post : receiver_.Requests()) {
     EXPECT_EQ(post.body.find("hunter2"), std::string::npos);
   }

@@ -13,6 +13,7 @@
 namespace {
 
 using nlohmann::json;
+using quillmark::Notice;
 using quillmark::NotifySettings;
 using quillmark::PostToDiscord;
 using quillmark::ReadNotifySettings;
@@ -50,7 +51,7 @@ class DiscordTest : public PluginFixture {
 };
 
 TEST_F(DiscordTest, AllowedPostIsTheTemplateByteForByte) {
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
   const auto post = OnlyPost();
   EXPECT_EQ(post.path, "/api/webhooks/1234/token");
   EXPECT_EQ(post.content_type, "application/json");
@@ -64,7 +65,7 @@ TEST_F(DiscordTest, AllowedPostIsTheTemplateByteForByte) {
 }
 
 TEST_F(DiscordTest, BlockedPostIsRedWithItsOwnTitle) {
-  PostToDiscord(settings_, "([Demo]\n Player: x", false, "Rex (E1)");
+  PostToDiscord(settings_, "([Demo]\n Player: x", Notice::kBlocked, "Rex (E1)");
   const auto post = OnlyPost();
   EXPECT_EQ(post.body,
             ExpectedBody(":x: Blocked Command", "([Demo]\\n Player: x", 16711680, "Quillmark"));
@@ -73,14 +74,14 @@ TEST_F(DiscordTest, BlockedPostIsRedWithItsOwnTitle) {
 }
 
 TEST_F(DiscordTest, EmptyMessageIsStillPosted) {
-  PostToDiscord(settings_, "", true, "Rex (E1)");
+  PostToDiscord(settings_, "", Notice::kAllowed, "Rex (E1)");
   EXPECT_NE(OnlyPost().body.find("\"description\": \"\","), std::string::npos);
 }
 
 TEST_F(DiscordTest, NoWebhookMeansNoRequestAndNoLine) {
   settings_.webhook.clear();
   const auto before = sim::GetRequestStats();
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
   EXPECT_EQ(sim::GetRequestStats().handed_over, before.handed_over);
   Settle();
   EXPECT_TRUE(receiver_.Requests().empty());
@@ -94,6 +95,7 @@ struct SettingsCase {
   const char* webhook;
   const char* poster;
   const char* problem;  // null: none
+  bool blocked_only = false;
 };
 
 class NotifySettingsTest : public ::testing::TestWithParam<SettingsCase> {};
@@ -103,6 +105,7 @@ TEST_P(NotifySettingsTest, ReadsTheWebhookAndANameDiscordAccepts) {
   const NotifySettings settings = ReadNotifySettings(GetParam().config, problems);
   EXPECT_EQ(settings.webhook, GetParam().webhook);
   EXPECT_EQ(settings.poster, GetParam().poster);
+  EXPECT_EQ(settings.blocked_only, GetParam().blocked_only);
   std::vector<std::string> messages;
   for (const auto& problem : problems) messages.push_back(problem.message);
   EXPECT_EQ(messages, GetParam().problem == nullptr ? std::vector<std::string>{}
@@ -182,6 +185,23 @@ INSTANTIATE_TEST_SUITE_P(
                      "No message",
                      "config.json: \"discordwh\" must be text, but is number: Discord "
                      "notifications are off"},
+        SettingsCase{"notify_blocked",
+                     {{"discordwh", "U"}, {"discord", {{"notify", "blocked"}}}},
+                     "U",
+                     "No message",
+                     nullptr,
+                     true},
+        SettingsCase{"notify_all",
+                     {{"discordwh", "U"}, {"discord", {{"notify", "all"}}}},
+                     "U",
+                     "No message",
+                     nullptr},
+        SettingsCase{"notify_unknown",
+                     {{"discordwh", "U"}, {"discord", {{"notify", "Blocked"}}}},
+                     "U",
+                     "No message",
+                     "config.json: \"discord\".\"notify\" must be \"all\" or \"blocked\", but is "
+                     "\"Blocked\": every command is posted"},
         SettingsCase{"top_level_array", json::array({1}), "", "No message",
                      "config.json: the top level must be an object, but is array: Discord "
                      "notifications are off"}),
@@ -189,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DiscordTest, PostsUnderTheConfiguredName) {
   settings_.poster = "R\xC3\xA9x \xF0\x9F\xA6\x96 \"Audit\"";
-  PostToDiscord(settings_, "m", true, "Rex (E1)");
+  PostToDiscord(settings_, "m", Notice::kAllowed, "Rex (E1)");
   const auto post = OnlyPost();
   EXPECT_EQ(json::parse(post.body)["username"], settings_.poster);
   EXPECT_EQ(post.status, 204);
@@ -198,7 +218,7 @@ TEST_F(DiscordTest, PostsUnderTheConfiguredName) {
 TEST_F(DiscordTest, HostileMessageGivesValidJsonShowingTheTextAsTyped) {
   const std::string hostile =
       "[S]\nExecuted: say \"}], \"username\": \"x\", \"content\": \"@everyone\"\\ \t\x01\x1F {}\r";
-  PostToDiscord(settings_, hostile, false, "Rex (E1)");
+  PostToDiscord(settings_, hostile, Notice::kBlocked, "Rex (E1)");
   const auto post = OnlyPost();
   const json body = json::parse(post.body);  // throws, failing the test, if invalid
   EXPECT_EQ(body["embeds"][0]["description"], hostile);
@@ -208,7 +228,7 @@ TEST_F(DiscordTest, HostileMessageGivesValidJsonShowingTheTextAsTyped) {
 }
 
 TEST_F(DiscordTest, OverlongDescriptionIsCutToWhatDiscordAccepts) {
-  PostToDiscord(settings_, std::string(10000, 'd'), false, "Rex (E1)");
+  PostToDiscord(settings_, std::string(10000, 'd'), Notice::kBlocked, "Rex (E1)");
   const auto post = OnlyPost();
   const std::string description = json::parse(post.body)["embeds"][0]["description"];
   EXPECT_EQ(description, std::string(4095, 'd') + "\xE2\x80\xA6");
@@ -217,7 +237,7 @@ TEST_F(DiscordTest, OverlongDescriptionIsCutToWhatDiscordAccepts) {
 }
 
 TEST_F(DiscordTest, DescriptionAtTheLimitIsNotCut) {
-  PostToDiscord(settings_, std::string(4096, 'd'), true, "Rex (E1)");
+  PostToDiscord(settings_, std::string(4096, 'd'), Notice::kAllowed, "Rex (E1)");
   EXPECT_EQ(json::parse(OnlyPost().body)["embeds"][0]["description"], std::string(4096, 'd'));
 }
 
@@ -233,7 +253,7 @@ class DiscordFailureTest : public DiscordTest, public ::testing::WithParamInterf
 TEST_P(DiscordFailureTest, WritesOneErrorLineAndIsRetriedUntilDelivered) {
   sim::SetRequestOptions({.max_timeout = std::chrono::milliseconds(500)});
   receiver_.SetFault(GetParam().fault);
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
   ASSERT_TRUE(sim::RunFramesUntil([this] { return !Errors().empty(); }, std::chrono::seconds(20)));
   EXPECT_EQ(Errors(), std::vector<std::string>{std::string("Error sending command to Discord. "
                                                            "Error: ") +
@@ -260,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DiscordTest, AnEmbedDiscordRefusesGetsOneLineNamingItsPlayer) {
   settings_.poster = "Discord Bot";  // a name Discord forbids, were it not caught at load
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
   Settle();
   const auto errors = Errors();
   ASSERT_EQ(errors.size(), 1u);
@@ -273,7 +293,7 @@ TEST_F(DiscordTest, AnEmbedDiscordRefusesGetsOneLineNamingItsPlayer) {
 // first goes at once, the other five wait for the pace and go in one post, in order.
 TEST_F(DiscordTest, ABurstIsPacedAndBatchedInOrder) {
   for (int n = 1; n <= 6; ++n) {
-    PostToDiscord(settings_, "Executed: say " + std::to_string(n), true, "Rex (E1)");
+    PostToDiscord(settings_, "Executed: say " + std::to_string(n), Notice::kAllowed, "Rex (E1)");
   }
   Settle();
   const auto posts = receiver_.Requests();
@@ -294,7 +314,7 @@ TEST_F(DiscordTest, ABurstIsPacedAndBatchedInOrder) {
 
 TEST_F(DiscordTest, RefusedConnectionLeavesTheReasonToTheFrameworksLog) {
   settings_.webhook = WebhookReceiver::RefusingUrl();
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
   ASSERT_TRUE(sim::RunFramesUntil([this] { return !Errors().empty(); }, std::chrono::seconds(20)));
   EXPECT_EQ(Errors(), std::vector<std::string>{"Error sending command to Discord. Error: no "
                                                "response (connection failed or timed out)"});
@@ -306,7 +326,7 @@ TEST_F(DiscordTest, RefusedConnectionLeavesTheReasonToTheFrameworksLog) {
 
 TEST_F(DiscordTest, ReturnsBeforeTheReceiverAnswers) {
   receiver_.SetFault(WebhookReceiver::Fault::kNeverAnswer);
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
   // Returned, and the post is now held by the receiver: nothing has completed.
   ASSERT_TRUE(receiver_.WaitForRequests(1, std::chrono::seconds(10)));
   EXPECT_EQ(quillmark::WaitingNotifications(), 1u);
@@ -318,7 +338,7 @@ TEST_F(DiscordTest, ReturnsBeforeTheReceiverAnswers) {
 
 TEST_F(DiscordTest, RefusedHandOverIsLoggedAndRetried) {
   sim::SetRequestOptions({.refuse_handover = true});
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
   EXPECT_EQ(Errors(), std::vector<std::string>{"Error sending command to Discord. Error: the "
                                                "request could not be handed over"});
   sim::SetRequestOptions({});
@@ -330,8 +350,8 @@ TEST_F(DiscordTest, RefusedHandOverIsLoggedAndRetried) {
 // delivered; no callback of the plugin runs after it.
 TEST_F(DiscordTest, StopSaysWhatWasNotDelivered) {
   receiver_.SetFault(WebhookReceiver::Fault::kNeverAnswer);
-  PostToDiscord(settings_, kMessage, true, "Rex (E1)");
-  PostToDiscord(settings_, kMessage, false, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kAllowed, "Rex (E1)");
+  PostToDiscord(settings_, kMessage, Notice::kBlocked, "Rex (E1)");
   ASSERT_TRUE(receiver_.WaitForRequests(1, std::chrono::seconds(10)));
   quillmark::StopNotifier();
   EXPECT_EQ(Errors(), std::vector<std::string>{"Discord delivery stopped with the plugin: 1 "

@@ -169,6 +169,6 @@ TEST_F(LifecycleTest, ReloadKeepsEachWaitingNotificationWithItsWebhook) {
     }
   }
   EXPECT_EQ(commands, (std::map<std::string, std::vector<std::string>>{
-                          {"/api/webhooks/1/token", {"first", "second"}},
+                          {"/api/webhooks/1/token", {"first", "second", "quillmark.reload"}},
                           {"/api/webhooks/2/token", {"third"}}}));
 }

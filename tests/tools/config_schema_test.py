@@ -30,6 +30,10 @@ REFUSED = {
     "a sender Discord refuses": {"messages": {"sender": "My Discord log"}},
     "a sender too long": {"messages": {"sender": "n" * 81}},
     "a pace out of range": {"discord": {"posts-per-minute": 0}},
+    "a channel filter the plugin does not know": {"discord": {"notify": "none"}},
+    "an RCON audit as text": {"rcon": {"audit": "yes"}},
+    "a blocked message that is not text": {"messages": {"blocked": 5}},
+    "a misspelt RCON key": {"rcon": {"audti": False}},
 }
 
 

@@ -1,0 +1,154 @@
+// The RCON handler. An RCON client is named in audit lines by a number the plugin gives each
+// connection when it audits its first command, counted from 1 since the plugin started, with the
+// description of the connection's socket when it has one. The framework's headers give a
+// connection no remote address: its socket's description is all they offer of where a client
+// is, and it reads as the engine wrote it, which on the stand-in server is the client's
+// address. The number tells the commands of one connection from another's even when two clients
+// share an address. A connection is known by its address in memory, which the game may reuse
+// for a later connection: a connection authenticates before its first command, so an
+// authentication packet of a connection not yet authenticated makes it a new client.
+#include "plugin/rcon_handler.h"
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "audit/audit_settings.h"
+#include "audit/audit_text.h"
+#include "audit/server_label.h"
+#include "base/logger.h"
+#include "host/host_fields.h"
+#include "host/host_text.h"
+#include "host/libraries.h"
+#include "notify/discord.h"
+#include "plugin/configuration.h"
+#include "plugin/shown_field.h"
+
+namespace quillmark {
+
+RconPacketFn SavedRconPacket = nullptr;
+
+namespace {
+
+// Connections remembered at most; past it, the oldest numbers are forgotten all at once and the
+// connections still open get new ones at their next command. A server has a handful of RCON
+// clients; this bounds what a client that reconnects without end can make the plugin keep.
+constexpr std::size_t kMaxClients = 4096;
+
+struct Clients {
+  std::unordered_map<const void*, std::string> shown;  // connection -> "#3 (127.0.0.1:50412)"
+  std::uint64_t next = 1;
+};
+
+Clients& TheClients() {
+  static Clients clients;
+  return clients;
+}
+
+bool IsAuthenticated(const RCONClientConnection* connection) {
+  static const std::uint64_t offset =
+      FieldOffset(connection, "RCONClientConnection.IsAuthenticated");
+  return Field<unsigned char>(connection, offset) != 0;
+}
+
+// The description of the connection's socket (UTF-8), or nothing when it has no socket.
+std::string SocketDescription(const RCONClientConnection* connection) {
+  static const std::uint64_t socket_offset = FieldOffset(connection, "RCONClientConnection.Socket");
+  const auto* socket = Field<const void*>(connection, socket_offset);
+  if (socket == nullptr) return {};
+  static const std::uint64_t description_offset = FieldOffset(socket, "FSocket.SocketDescription");
+  return FStringToUtf8(StringField(socket, description_offset));
+}
+
+// The password the connection authenticated with, which no line or embed may show.
+std::string ServerPassword(const RCONClientConnection* connection) {
+  static const std::uint64_t offset =
+      FieldOffset(connection, "RCONClientConnection.ServerPassword");
+  return FStringToUtf8(StringField(connection, offset));
+}
+
+// How the audit names the client behind `connection`, numbered on first sight.
+const std::string& ClientName(const RCONClientConnection* connection) {
+  Clients& clients = TheClients();
+  if (const auto it = clients.shown.find(connection); it != clients.shown.end()) return it->second;
+  if (clients.shown.size() >= kMaxClients) clients.shown.clear();
+  const std::string escaped = EscapeForDisplay(SocketDescription(connection));
+  const ShownField description(escaped, kMaxField);
+  std::string name = "#" + std::to_string(clients.next++);
+  if (description.characters > 0) name.append(" (").append(description.text).append(")");
+  return clients.shown.emplace(connection, std::move(name)).first->second;
+}
+
+// `text` with every occurrence of `secret` replaced by "***".
+void HideText(std::string& text, const std::string& secret) {
+  if (secret.empty()) return;
+  for (std::size_t at = text.find(secret); at != std::string::npos;
+       at = text.find(secret, at + 3)) {
+    text.replace(at, secret.size(), "***");
+  }
+}
+
+// The embed's description: "[<label>]\nRCON client: <client>\nExecuted: <command>\n", the
+// label and the client cut as a player's fields are, the command to what they leave.
+void Notify(const NotifySettings& settings, std::string_view label, std::string_view client,
+            std::string_view command) {
+  if (!AdmitNotification(settings)) return;
+  constexpr std::string_view kClientText = "]\nRCON client: ";
+  constexpr std::string_view kExecutedText = "\nExecuted: ";
+  const ShownField shown_label(label, kMaxField);
+  const ShownField shown_client(client, kMaxField);
+  const std::size_t fixed = 1 + kClientText.size() + kExecutedText.size() + 1;
+  const std::size_t others = fixed + shown_label.characters + shown_client.characters;
+  const ShownField shown_command(command, kMaxDescription - others);
+  std::string text;
+  text.reserve(fixed + shown_label.text.size() + shown_client.text.size() +
+               shown_command.text.size());
+  text.append("[").append(shown_label.text).append(kClientText).append(shown_client.text);
+  text.append(kExecutedText).append(shown_command.text).append("\n");
+  PostToDiscord(settings, std::move(text), Notice::kRcon,
+                std::string("RCON client ").append(shown_client.text));
+}
+
+void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packet) {
+  const bool authenticated = IsAuthenticated(connection);
+  if (packet.Type == kRconAuth) {
+    if (!authenticated) TheClients().shown.erase(connection);  // a new client from here on
+    return;
+  }
+  if (packet.Type != kRconExecCommand || !authenticated) return;
+  const Configuration& configuration = CurrentConfiguration();
+  if (!configuration.audit.audit_rcon) return;
+  std::string body = FStringToUtf8(packet.Body);
+  HideText(body, ServerPassword(connection));
+  const std::string command = EscapeForDisplay(HideSecrets(body));
+  const std::string& client = ClientName(connection);
+  const std::string& label = ShownServerLabel();
+  LogInfo(fmt::format("RCON client {} executed {} on {}", client, command, label));
+  Notify(configuration.notify, label, client, command);
+}
+
+void ReportFailure(const char* what) noexcept {
+  try {
+    LogError(fmt::format("An RCON command was not audited after an error: {}", what));
+  } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
+  }
+}
+
+}  // namespace
+
+void RconHandler(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
+  try {
+    AuditPacket(connection, *packet);
+  } catch (const std::exception& e) {
+    ReportFailure(e.what());
+  } catch (...) {
+    ReportFailure("unknown error");
+  }
+  SavedRconPacket(connection, packet, world);
+}
+
+void ForgetRconClients() { TheClients() = Clients{}; }
+
+}  // namespace quillmark
