@@ -76,7 +76,7 @@ const std::string& ClientName(const RCONClientConnection* connection) {
   if (clients.shown.size() >= kMaxClients) clients.shown.clear();
   const std::string escaped = EscapeForDisplay(SocketDescription(connection));
   const ShownField description(escaped, kMaxField);
-  std::string name = "#" + std::to_string(clients.next++);
+  std::string name = fmt::format("#{}", clients.next++);
   if (description.characters > 0) name.append(" (").append(description.text).append(")");
   return clients.shown.emplace(connection, std::move(name)).first->second;
 }
