@@ -131,7 +131,7 @@ TEST_F(RconTest, DebiansClientsAreAuditedAndBadPacketsCloseOnlyTheirConnection) 
                 client + "of size 4107, outside the 10 to 4106 that Source RCON allows",
                 client + "of size 4, outside the 10 to 4106 that Source RCON allows",
                 client + "that does not end in two zero bytes",
-                client + "of size 100010, outside the 10 to 4106 that Source RCON allows"}));
+                client + "of size 5010, outside the 10 to 4106 that Source RCON allows"}));
   // The password shows nowhere: not in a line, an embed, or anything the server wrote.
   EXPECT_EQ(play.out.find(kPassword), std::string::npos);
   EXPECT_EQ(play.err, "");

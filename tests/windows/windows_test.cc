@@ -1,12 +1,18 @@
 // What only Windows has: the plugin DLL loaded and unloaded by the Windows loader with its real
 // DllMain and the framework's entry points, the server label taken from a real Windows command
-// line, and audit lines ending in CR LF.
+// line, audit lines ending in CR LF, and the RCON listener over Winsock.
+#include <winsock2.h>
+// After Winsock 2: windows.h would otherwise bring in the first Winsock.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 #include "plugin/command_handler.h"
@@ -120,6 +126,81 @@ TEST_F(RealCommandLineTest, AuditLinesEndInCrLf) {
   ASSERT_GE(logged_.size(), 2u);
   EXPECT_EQ(logged_.substr(logged_.size() - 2), "\r\n");
   EXPECT_EQ(logged_.find('\n'), logged_.find("\r\n") + 1);  // no bare LF before it
+}
+
+// A Source RCON exchange over Winsock with the simulated server's listener, whose packets the
+// game thread (this one) handles during its frames.
+class RconOverWinsockTest : public ::testing::Test {
+ protected:
+  static std::string Packet(std::int32_t id, std::int32_t type, const std::string& body) {
+    std::string bytes;
+    for (const std::int32_t value : {static_cast<std::int32_t>(body.size() + 10), id, type}) {
+      for (int i = 0; i < 4; ++i) {
+        bytes.push_back(static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
+      }
+    }
+    return bytes + body + std::string(2, '\0');
+  }
+  // One packet read whole: its id and body; an empty optional when the server closed.
+  static std::optional<std::pair<std::int32_t, std::string>> Read(SOCKET client) {
+    std::string bytes;
+    char chunk[4096];
+    const auto whole = [&bytes] {
+      std::int32_t size = 0;
+      std::memcpy(&size, bytes.data(), 4);
+      return bytes.size() >= 4 + static_cast<std::size_t>(size);
+    };
+    while (bytes.size() < 4 || !whole()) {
+      const int got = recv(client, chunk, sizeof chunk, 0);
+      if (got <= 0) return std::nullopt;
+      bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+    std::int32_t id = 0;
+    std::memcpy(&id, bytes.data() + 4, 4);
+    return std::pair{id, bytes.substr(12, bytes.size() - 14)};
+  }
+};
+
+TEST_F(RconOverWinsockTest, AuthenticatesAnswersAndClosesAnOversizedClient) {
+  sim::StartWorld("TheIsland_WP");
+  sim::SetServerAdminPassword("pw");
+  const int port = sim::StartRconListener(0);
+  ASSERT_GT(port, 0);
+  std::atomic<bool> done = false;
+  std::vector<std::string> seen;
+  std::thread client_thread([&] {
+    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      for (const auto& [type, body] :
+           {std::pair{3, std::string("pw")}, std::pair{2, std::string("ListPlayers")},
+            std::pair{2, std::string(5000, 'x')}}) {
+        const std::string bytes = Packet(7, type, body);
+        send(client, bytes.data(), static_cast<int>(bytes.size()), 0);
+        const auto answer = Read(client);
+        seen.push_back(answer ? std::to_string(answer->first) + " " + answer->second : "closed");
+      }
+    }
+    closesocket(client);
+    done = true;
+  });
+  const bool finished =
+      sim::RunFramesUntil([&done] { return done.load(); }, std::chrono::seconds(20));
+  client_thread.join();
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"7 ", "7 Server received, But no response!! ", "closed"}));
+  const auto notes = sim::TakeRconNotes();
+  EXPECT_NE(std::find_if(notes.begin(), notes.end(),
+                         [](const std::string& note) {
+                           return note.find("closed: it sent a packet of size 5010") !=
+                                  std::string::npos;
+                         }),
+            notes.end());
+  sim::StopWorld();
 }
 
 }  // namespace
