@@ -22,6 +22,10 @@ ROWS = [
      "≤ 1.0 µs; p99 < 2 µs"),
     ("BM_GrantedHungWebhook/iterations:100000", "granted, webhook hung (hand-over), 100,000 commands",
      "≤ 1.0 µs; p99 < 2 µs"),
+    ("BM_Rcon/10", "RCON command audited, 10 admin entries", "≤ 1.0 µs"),
+    ("BM_Rcon/100000", "RCON command audited, 100,000 admin entries", "≤ 1.5 × 10 entries"),
+    ("BM_RconHungWebhook/iterations:100000",
+     "RCON command audited, webhook hung (hand-over), 100,000 commands", "≤ 1.0 µs; p99 < 2 µs"),
     ("BM_BlockedIdleWebhook/iterations:2000",
      "blocked, webhook idle: the notification posted at once", None),
     ("BM_BlockedEveryNotificationQueued/iterations:100000",
@@ -42,6 +46,7 @@ BASE = {
     "BM_Blocked/100000": "BM_Blocked/10",
     "BM_GrantedLargeWhiteList/10000": "BM_GrantedLargeWhiteList/10",
     "BM_WhiteListedLargeWhiteList/10000": "BM_WhiteListedLargeWhiteList/10",
+    "BM_Rcon/100000": "BM_Rcon/10",
 }
 
 
