@@ -3,11 +3,13 @@
 // surrogates and long texts. For every command: exactly one audit line, saying what was decided;
 // the game runs the command whole or runs nothing; every part the game runs is allowed by the
 // rules, judged here by a plain reading of them written apart from the plugin's index; a command
-// whose every part is allowed is not blocked; every block the engine's allocator gave out is
-// given back; no exception reaches the game.
+// whose every part is allowed is not blocked; a blocked player is told once, on one line, when
+// the configuration says what to tell; every block the engine's allocator gave out is given
+// back; no exception reaches the game.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <spdlog/sinks/base_sink.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -63,6 +65,7 @@ json Config(Generator& generate) {
   json config = generate.Config();
   // Notifications are made and handed over; the host takes no request, so none leaves.
   if (generate.OneIn(2)) config["discordwh"] = "https://discord.com/api/webhooks/1/token";
+  if (generate.OneIn(2)) config["messages"] = {{"blocked", "Refused: {command}"}};
   return config;
 }
 
@@ -314,6 +317,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(passed == expected, (passed ? "let through: " : "blocked: ") + Units(command) +
                                        "\n  config: " + config.dump() + "\n  player: " +
                                        player.eos_id + (player.admin ? " (admin)" : ""));
+    const std::vector<sim::ServerMessage> told = sim::TakeServerMessages();
+    FUZZ_CHECK(told.size() == (!passed && config.contains("messages") ? 1U : 0U),
+               "told " + std::to_string(told.size()) + " times: " + sim::Utf8(command));
+    for (const sim::ServerMessage& message : told) {
+      FUZZ_CHECK(std::none_of(message.text.begin(), message.text.end(),
+                              [](HostChar c) { return c < 0x20 || c == 0x7F; }),
+                 "a control character told to the player: " + Units(message.text));
+    }
     if (passed) {
       FUZZ_CHECK(received[0].command == command,
                  sim::Utf8(command) + " reached the game as " + sim::Utf8(received[0].command));

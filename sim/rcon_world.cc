@@ -104,11 +104,8 @@ void Handle(Rcon& rcon, RconEvent& event) {
       break;
     }
     case RconEvent::Kind::kClosed:
-      if (const auto it = rcon.clients.find(event.client); it != rcon.clients.end()) {
-        it->second->is_closed = true;
-        rcon.clients.erase(it);
-        ++rcon.gone;
-      }
+      // The game drops a closed connection at once: nothing handles a packet of it again.
+      if (rcon.clients.erase(event.client) != 0) ++rcon.gone;
       break;
   }
 }
