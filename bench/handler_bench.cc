@@ -143,6 +143,7 @@ void RunHandler(benchmark::State& state, const HostChar* command, const nlohmann
       benchmark::DoNotOptimize(quillmark::CommandHandler(plugin.player(), &result, &text, true));
     }
     const auto end = Clock::now();
+    (void)sim::TakeServerMessages();  // what a blocked player was told, kept by the host
     if (webhook == Webhook::kIdle) {
       quillmark::StopNotifier();
       (void)sim::DrainRequests(std::chrono::seconds(5));  // the host's request thread idle again
@@ -186,6 +187,12 @@ void BM_WhiteListed(benchmark::State& state) {
 void BM_Blocked(benchmark::State& state) {
   RunHandler(state, kBlocked, Config(static_cast<int>(state.range(0)), 3, false));
 }
+// A blocked player told so: the message made and handed to the game.
+void BM_BlockedTold(benchmark::State& state) {
+  nlohmann::json config = Config(10, 3, false);
+  config["messages"] = {{"blocked", "Not allowed on this server: {command}"}};
+  RunHandler(state, kBlocked, config);
+}
 // The allow-list's size: entries of "admins" (range 0) or of "white-list" (range 1).
 void BM_GrantedLargeWhiteList(benchmark::State& state) {
   RunHandler(state, kGranted, Config(10, static_cast<int>(state.range(0)), false));
@@ -210,6 +217,7 @@ void BM_GrantedEveryNotificationQueued(benchmark::State& state) {
 BENCHMARK(BM_Granted)->Arg(10)->Arg(100000)->UseManualTime();
 BENCHMARK(BM_WhiteListed)->Arg(10)->Arg(100000)->UseManualTime();
 BENCHMARK(BM_Blocked)->Arg(10)->Arg(100000)->UseManualTime();
+BENCHMARK(BM_BlockedTold)->UseManualTime();
 BENCHMARK(BM_GrantedLargeWhiteList)->Arg(10)->Arg(10000)->UseManualTime();
 BENCHMARK(BM_WhiteListedLargeWhiteList)->Arg(10)->Arg(10000)->UseManualTime();
 BENCHMARK(BM_BlockedHungWebhook)->Iterations(100000)->UseManualTime();

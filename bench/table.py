@@ -26,6 +26,7 @@ ROWS = [
     ("BM_Rcon/100000", "RCON command audited, 100,000 admin entries", "≤ 1.5 × 10 entries"),
     ("BM_RconHungWebhook/iterations:100000",
      "RCON command audited, webhook hung (hand-over), 100,000 commands", "≤ 1.0 µs; p99 < 2 µs"),
+    ("BM_BlockedTold", "blocked command, the player told (messages.blocked)", None),
     ("BM_BlockedIdleWebhook/iterations:2000",
      "blocked, webhook idle: the notification posted at once", None),
     ("BM_BlockedEveryNotificationQueued/iterations:100000",
