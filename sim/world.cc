@@ -104,6 +104,13 @@ const std::unordered_map<std::string_view, void*>& Functions() {
       {"AShooterGameMode.GetMapName()", reinterpret_cast<void*>(&GameMapName)},
       {"AShooterPlayerController.ConsoleCommand(FString&,bool)",
        reinterpret_cast<void*>(&GameConsoleCommand)},
+      {"AShooterPlayerController.GetUniqueNetIdAsString()",
+       reinterpret_cast<void*>(&GameUniqueNetIdAsString)},
+      {"AShooterPlayerController.ClientServerChatDirectMessage(FString&,FLinearColor,bool,FString&"
+       ")",
+       reinterpret_cast<void*>(&GameServerChatDirectMessage)},
+      {"RCONClientConnection.SendMessage(int,int,FString&)",
+       reinterpret_cast<void*>(&GameRconSendMessage)},
   };
   return *functions;
 }
@@ -182,6 +189,23 @@ FString* GamePlayerCharacterName(AShooterPlayerController* controller, FString* 
 FString* GameMapName(AShooterGameMode* game_mode, FString* result) {
   *result = game_mode->map_name;
   return result;
+}
+
+FString* GameUniqueNetIdAsString(AShooterPlayerController* controller, FString* result) {
+  *result = controller->eos_id;
+  return result;
+}
+
+void GameServerChatDirectMessage(AShooterPlayerController* controller, const FString* message,
+                                 LinearColor /*color*/, bool /*bold*/, const FString* /*sender*/) {
+  host::SendServerMessage(controller, *message);
+}
+
+AShooterPlayerController* FindPlayer(const HostText& eos_id) {
+  for (const auto& player : TheWorld().players) {
+    if (eos_id == *player->eos_id) return player.get();
+  }
+  return nullptr;
 }
 
 void StartWorld(const std::string& map_name) {
