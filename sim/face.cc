@@ -137,7 +137,8 @@ std::string EncodeUtf8(const std::wstring& text) { return sim::EncodeUtf8(text);
 bool IsPluginLoaded(const std::string& name) { return sim::IsPluginLoaded(name); }
 
 void SetLogFace(LogFace face) {
-  SetLogRoute({std::move(face.use_console), std::move(face.add_file), std::move(face.write)});
+  SetLogRoute({std::move(face.use_nothing), std::move(face.use_console), std::move(face.add_file),
+               std::move(face.write)});
 }
 
 }  // namespace sim::face

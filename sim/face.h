@@ -106,6 +106,7 @@ SIM_FACE_API bool IsPluginLoaded(const std::string& name);
 // for become its sinks, and the framework's own lines are written through it. Until one is set,
 // the simulated host's own sinks serve.
 struct LogFace {
+  std::function<void()> use_nothing;
   std::function<void()> use_console;
   std::function<void(const std::string& path)> add_file;
   std::function<void(int level, const std::string& text)> write;

@@ -101,6 +101,7 @@ void FrameworkLog(int level, const std::string& text);
 // Another face of the host that owns the server's log sinks (see face.h): the console and the
 // files the server asks for become its sinks, and the framework's lines are written through it.
 struct LogRoute {
+  std::function<void()> use_nothing;
   std::function<void()> use_console;
   std::function<void(const std::string& path)> add_file;
   std::function<void(int level, const std::string& text)> write;

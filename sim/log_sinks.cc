@@ -51,6 +51,12 @@ void SetLogSinks(std::vector<spdlog::sink_ptr> sinks) {
   Sinks() = std::move(sinks);
 }
 
+void UseNoLogSinks() {
+  if (const LogRoute route = RouteIfAny(); route.use_nothing) return route.use_nothing();
+  std::lock_guard lock(SinksMutex());
+  Sinks().clear();
+}
+
 void UseConsoleLogSink() {
   if (const LogRoute route = RouteIfAny(); route.use_console) return route.use_console();
   std::lock_guard lock(SinksMutex());

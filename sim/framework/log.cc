@@ -76,6 +76,10 @@ void OwnTheServerLog() {
   sim::face::SetLogFace({
       [] {
         std::lock_guard lock(SinksMutex());
+        Sinks().clear();
+      },
+      [] {
+        std::lock_guard lock(SinksMutex());
         Sinks() = {Console()};
       },
       [](const std::string& path) {
