@@ -19,6 +19,11 @@ if(NOT MSVC_STL_DIR)
                            ABSOLUTE)
   endif()
 endif()
+# A relative path is taken from the project's folder.
+if(MSVC_STL_DIR)
+  get_filename_component(MSVC_STL_DIR "${MSVC_STL_DIR}" ABSOLUTE
+                         BASE_DIR "${CMAKE_CURRENT_LIST_DIR}/..")
+endif()
 if(NOT EXISTS "${MSVC_STL_DIR}/stl/inc/yvals_core.h")
   message(FATAL_ERROR "MSVC_STL_DIR (\"${MSVC_STL_DIR}\") is not Microsoft's STL: set it to a "
                       "checkout of github.com/microsoft/STL at tag vs-2022-17.9")

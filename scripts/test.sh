@@ -35,7 +35,7 @@ if [ ! -f "$stl/stl/inc/yvals_core.h" ] || [ ! -f "$framework/AsaApi/Core/Privat
   echo "== Times: ${times[*]}"
   exit 0
 fi
-export MSVC_STL_DIR=$stl ASAAPI_DIR=$framework
+MSVC_STL_DIR=$(realpath "$stl") ASAAPI_DIR=$(realpath "$framework"); export MSVC_STL_DIR ASAAPI_DIR
 scripts/install-deps.sh clang-19 clang-tools-19 lld-19 llvm-19 mingw-w64-x86-64-dev wine64 wine
 
 # One wine server for the whole leg (a server per test process is slow and flaky), and the
