@@ -2,11 +2,13 @@
 # Builds everything and runs every test: the Linux build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the same with ThreadSanitizer (where the request service, its
 # callbacks and the logger meet), the fuzz targets for a bounded time each (clang's libFuzzer),
-# then the Windows build (MinGW-w64) with its tests under Wine.
+# then the Windows build with the Microsoft C++ ABI — the plugin DLL to deploy, the framework
+# stand-in made from the framework's own headers, the stand-in server and the tests — under Wine,
+# and the comparison of the Linux and Windows stand-in servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine clang-14 libclang-rt-14-dev
+scripts/install-deps.sh clang-14 libclang-rt-14-dev
 
 times=()
 # Configures, builds and tests one preset, noting how long it took.
@@ -23,10 +25,23 @@ leg default
 leg tsan
 leg fuzz
 
-# The Windows leg: one wine server for the whole run (a server per test process is slow and
-# flaky), and the Linux-built Discord stand-in, which the tests that post drive through its
-# control requests.
-export WINEPREFIX="$PWD/build/windows-cross/wineprefix"
+# The Windows leg needs Microsoft's STL at the framework's version and the framework's headers:
+# MSVC_STL_DIR and ASAAPI_DIR, or the pinned copies beside the project.
+stl=${MSVC_STL_DIR:-../shared/third_party/msvc-stl}
+framework=${ASAAPI_DIR:-../shared/third_party/asaapi}
+if [ ! -f "$stl/stl/inc/yvals_core.h" ] || [ ! -f "$framework/AsaApi/Core/Private/Ark/Globals.h" ]; then
+  echo "== windows-release: skipped: Microsoft's STL ($stl) or the framework's headers" \
+       "($framework) are missing; set MSVC_STL_DIR and ASAAPI_DIR (see the README)"
+  echo "== Times: ${times[*]}"
+  exit 0
+fi
+MSVC_STL_DIR=$(realpath "$stl") ASAAPI_DIR=$(realpath "$framework"); export MSVC_STL_DIR ASAAPI_DIR
+scripts/install-deps.sh clang-19 clang-tools-19 lld-19 llvm-19 mingw-w64-x86-64-dev wine64 wine
+
+# One wine server for the whole leg (a server per test process is slow and flaky), and the
+# Linux-built Discord stand-in, which the Windows tests that post drive through its control
+# requests.
+export WINEPREFIX="$PWD/build/windows-release/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$WINEPREFIX"
@@ -41,6 +56,14 @@ for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.1; done
 QUILLMARK_STANDIN_PORT=$(cat "$port_file")
 export QUILLMARK_STANDIN_PORT
 rm -f "$port_file"
-leg windows-cross
+leg windows-release
+
+# The same plays on the Linux stand-in server and, under Wine, on the deployable DLL loaded by
+# the framework stand-in: the audit lines, the embeds and what the game ran must be the same.
+start=$SECONDS
+echo "== differential: Linux and Windows stand-in servers"
+QUILLMARK_WINDOWS_SIM="$PWD/build/windows-release/bin/quillmark-sim.exe" \
+  build/default/bin/differential_tests
+times+=("differential $((SECONDS - start)) s")
 
 echo "== Times: ${times[*]}"

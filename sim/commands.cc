@@ -91,6 +91,19 @@ class Commands final : public AsaApi::ICommands {
   void AddOnTimerCallback(const FString& id, const std::function<void()>& callback) override {
     Add(timer_, id, callback, ModuleOf(__builtin_return_address(0)));
   }
+  // The same for a module a face of the host names.
+  void AddConsoleOf(void* module, const FString& name, const std::function<ConsoleFn>& callback) {
+    Add(console_, name, callback, module);
+  }
+  void AddRconOf(void* module, const FString& name, const std::function<RconFn>& callback) {
+    Add(rcon_, name, callback, module);
+  }
+  void AddTickOf(void* module, const FString& id, const std::function<void(float)>& callback) {
+    Add(tick_, id, callback, module);
+  }
+  void AddTimerOf(void* module, const FString& id, const std::function<void()>& callback) {
+    Add(timer_, id, callback, module);
+  }
   bool RemoveConsoleCommand(const FString& command) override {
     return RemoveFirst(console_, command);
   }
@@ -162,6 +175,21 @@ void FrameworkRconPacket(RCONClientConnection* connection, RCONPacket* packet, U
 }
 
 void RemoveCommandsOfModule(void* module) { TheCommands().RemoveOwnedBy(module); }
+
+void AddConsoleCommandOf(void* module, const FString& name,
+                         const ConsoleCommandCallback& callback) {
+  TheCommands().AddConsoleOf(module, name, callback);
+}
+void AddRconCommandOf(void* module, const FString& name, const RconCommandCallback& callback) {
+  TheCommands().AddRconOf(module, name, callback);
+}
+void AddTickCallbackOf(void* module, const FString& id,
+                       const std::function<void(float)>& callback) {
+  TheCommands().AddTickOf(module, id, callback);
+}
+void AddTimerCallbackOf(void* module, const FString& id, const std::function<void()>& callback) {
+  TheCommands().AddTimerOf(module, id, callback);
+}
 
 void TickCommands(float delta_seconds) {
   DeliverRequestResults();

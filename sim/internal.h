@@ -16,7 +16,7 @@ namespace sim {
 // Writes the message to standard error and ends the process, as the real framework does on an
 // unknown key or a corrupted heap.
 [[noreturn]] void Fatal(const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__GNUC__) || defined(__clang__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
@@ -30,6 +30,16 @@ FString* GameConsoleCommand(AShooterPlayerController* controller, FString* resul
                             bool write_to_log);
 FString* GamePlayerCharacterName(AShooterPlayerController* controller, FString* result);
 FString* GameMapName(AShooterGameMode* game_mode, FString* result);
+// The player's unique net id as text: on this server, the EOS id.
+FString* GameUniqueNetIdAsString(AShooterPlayerController* controller, FString* result);
+// A chat line from the server to one player, as the framework's server messages send it.
+struct LinearColor {
+  float r, g, b, a;
+};
+void GameServerChatDirectMessage(AShooterPlayerController* controller, const FString* message,
+                                 LinearColor color, bool bold, const FString* sender);
+// The controller of the player with that EOS id, or null.
+AShooterPlayerController* FindPlayer(const HostText& eos_id);
 // The engine's base of a shooter controller.
 APlayerController* AsPlayerController(AShooterPlayerController* controller);
 // The game's RCON handler, "RCONClientConnection.ProcessRCONPacket(RCONPacket&,UWorld*)": it
@@ -77,6 +87,16 @@ using RconCommandCallback = std::function<void(RCONClientConnection*, RCONPacket
 void RegisterFrameworkCommands(
     const std::function<void(const FString&, const ConsoleCommandCallback&,
                              const RconCommandCallback&)>& add);
+// Registrations owned by `module`, for a face of the host that tells which module registered.
+void AddConsoleCommandOf(void* module, const FString& name, const ConsoleCommandCallback& callback);
+void AddRconCommandOf(void* module, const FString& name, const RconCommandCallback& callback);
+void AddTickCallbackOf(void* module, const FString& id, const std::function<void(float)>& callback);
+void AddTimerCallbackOf(void* module, const FString& id, const std::function<void()>& callback);
+// Hands a POST over for the module holding `caller` (an address in its code); false when it
+// was refused, or when no module holds that address.
+bool PostFor(const void* caller, const std::string& url, const API::Requests::Callback& callback,
+             const std::string& body, const std::string& content_type,
+             std::vector<std::string> headers, long connect_seconds, long receive_seconds);
 // The request service's per-frame work: runs the callbacks of the results that have arrived.
 void DeliverRequestResults();
 
@@ -96,6 +116,15 @@ bool CloseLibrary(void* module);
 // ----- The framework's log -----------------------------------------------------------------
 // Writes one line of the framework's own logger ("API") into the server's log sinks.
 void FrameworkLog(int level, const std::string& text);
+// Another face of the host that owns the server's log sinks (see face.h): the console and the
+// files the server asks for become its sinks, and the framework's lines are written through it.
+struct LogRoute {
+  std::function<void()> use_nothing;
+  std::function<void()> use_console;
+  std::function<void(const std::string& path)> add_file;
+  std::function<void(int level, const std::string& text)> write;
+};
+void SetLogRoute(LogRoute route);
 inline constexpr int kLogInfo = 2;
 inline constexpr int kLogWarn = 3;
 inline constexpr int kLogError = 4;

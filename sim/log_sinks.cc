@@ -1,6 +1,8 @@
 // The server's log outputs in the simulated host: real, thread-safe spdlog sinks that the
 // server sets up before it loads plugins, and the framework's own logger, "API", which writes
-// into them with the same pattern as every plugin.
+// into them with the same pattern as every plugin. When another face of the host owns the
+// server's sinks (the framework stand-in, whose plugins log with the framework's own logging
+// library), the server's outputs are made there and the framework's lines written through it.
 #include <spdlog/logger.h>
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/basic_file_sink.h>
@@ -26,24 +28,49 @@ std::vector<spdlog::sink_ptr>& Sinks() {
   return *sinks;
 }
 
+LogRoute& Route() {
+  static auto* route = new LogRoute();
+  return *route;
+}
+
+// The route, when another face owns the sinks.
+LogRoute RouteIfAny() {
+  std::lock_guard lock(SinksMutex());
+  return Route();
+}
+
 }  // namespace
+
+void SetLogRoute(LogRoute route) {
+  std::lock_guard lock(SinksMutex());
+  Route() = std::move(route);
+}
 
 void SetLogSinks(std::vector<spdlog::sink_ptr> sinks) {
   std::lock_guard lock(SinksMutex());
   Sinks() = std::move(sinks);
 }
 
+void UseNoLogSinks() {
+  if (const LogRoute route = RouteIfAny(); route.use_nothing) return route.use_nothing();
+  std::lock_guard lock(SinksMutex());
+  Sinks().clear();
+}
+
 void UseConsoleLogSink() {
+  if (const LogRoute route = RouteIfAny(); route.use_console) return route.use_console();
   std::lock_guard lock(SinksMutex());
   Sinks() = {std::make_shared<spdlog::sinks::stdout_sink_mt>()};
 }
 
 void AddLogFile(const std::string& path) {
+  if (const LogRoute route = RouteIfAny(); route.add_file) return route.add_file(path);
   std::lock_guard lock(SinksMutex());
   Sinks().push_back(std::make_shared<spdlog::sinks::basic_file_sink_mt>(path, true));
 }
 
 void FrameworkLog(int level, const std::string& text) {
+  if (const LogRoute route = RouteIfAny(); route.write) return route.write(level, text);
   std::vector<spdlog::sink_ptr> sinks;
   {
     std::lock_guard lock(SinksMutex());

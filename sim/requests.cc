@@ -17,11 +17,9 @@ void CancelRequests() { TheTransport().Cancel(); }
 void DeliverRequestResults() { TheTransport().Book().DeliverResults(); }
 void DropRequestCallbacksOfModule(void* module) { TheTransport().Book().DropModule(module); }
 
-namespace {
-
-bool Post(void* caller, const std::string& url, const API::Requests::Callback& callback,
-          const std::string& body, const std::string& content_type,
-          std::vector<std::string> headers, long connect_seconds, long receive_seconds) {
+bool PostFor(const void* caller, const std::string& url, const API::Requests::Callback& callback,
+             const std::string& body, const std::string& content_type,
+             std::vector<std::string> headers, long connect_seconds, long receive_seconds) {
   void* module = ModuleOf(caller);
   if (module == nullptr) {
     FrameworkLog(kLogError, "Failed to get module handle for caller of CreatePostRequest.");
@@ -36,7 +34,6 @@ bool Post(void* caller, const std::string& url, const API::Requests::Callback& c
                              receive_seconds);
 }
 
-}  // namespace
 }  // namespace sim
 
 API::Requests& API::Requests::Get() {
@@ -47,14 +44,14 @@ API::Requests& API::Requests::Get() {
 bool API::Requests::CreatePostRequest(const std::string& url, const Callback& callback,
                                       const std::string& body, const std::string& content_type,
                                       std::vector<std::string> headers) {
-  return sim::Post(__builtin_return_address(0), url, callback, body, content_type,
-                   std::move(headers), 0, 0);
+  return sim::PostFor(__builtin_return_address(0), url, callback, body, content_type,
+                      std::move(headers), 0, 0);
 }
 
 bool API::Requests::CreatePostRequest(const std::string& url, const Callback& callback,
                                       const std::string& body, const std::string& content_type,
                                       std::vector<std::string> headers, long connect_timeout,
                                       long receive_timeout, long /*send_timeout*/) {
-  return sim::Post(__builtin_return_address(0), url, callback, body, content_type,
-                   std::move(headers), connect_timeout, receive_timeout);
+  return sim::PostFor(__builtin_return_address(0), url, callback, body, content_type,
+                      std::move(headers), connect_timeout, receive_timeout);
 }

@@ -39,6 +39,9 @@ HOST_API void SetLogSinks(std::vector<spdlog::sink_ptr> sinks);
 HOST_API void UseConsoleLogSink();
 // Adds a thread-safe file sink that writes to `path` (truncated first).
 HOST_API void AddLogFile(const std::string& path);
+// No sinks at all: every line is made and goes nowhere (for benchmarks, which time the plugin,
+// not the console).
+HOST_API void UseNoLogSinks();
 
 // ----- Process command line ------------------------------------------------------------------
 // Replaces what GetCommandLineW reports (until then it is this process's own, quoted).

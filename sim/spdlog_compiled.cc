@@ -2,6 +2,7 @@
 // shared spdlog cannot be used. Every module then shares one copy of the logging code, as on
 // Linux: a formatter the plugin hands to a host sink stays valid after the plugin is unloaded.
 #include <spdlog/async.h>
+#include <spdlog/async_logger-inl.h>
 #include <spdlog/common-inl.h>
 #include <spdlog/details/backtracer-inl.h>
 #include <spdlog/details/file_helper-inl.h>
@@ -11,6 +12,7 @@
 #include <spdlog/details/os-inl.h>
 #include <spdlog/details/periodic_worker-inl.h>
 #include <spdlog/details/registry-inl.h>
+#include <spdlog/details/thread_pool-inl.h>
 #include <spdlog/logger-inl.h>
 #include <spdlog/pattern_formatter-inl.h>
 #include <spdlog/sinks/base_sink-inl.h>

@@ -106,6 +106,11 @@ const std::unordered_map<std::string_view, void*>& Functions() {
        reinterpret_cast<void*>(&GameConsoleCommand)},
       {"RCONClientConnection.ProcessRCONPacket(RCONPacket&,UWorld*)",
        reinterpret_cast<void*>(&GameProcessRconPacket)},
+      {"AShooterPlayerController.GetUniqueNetIdAsString()",
+       reinterpret_cast<void*>(&GameUniqueNetIdAsString)},
+      {"AShooterPlayerController.ClientServerChatDirectMessage(FString&,FLinearColor,bool,FString&"
+       ")",
+       reinterpret_cast<void*>(&GameServerChatDirectMessage)},
       {"RCONClientConnection.SendMessage(int,int,FString&)",
        reinterpret_cast<void*>(&GameRconSendMessage)},
   };
@@ -190,6 +195,23 @@ FString* GamePlayerCharacterName(AShooterPlayerController* controller, FString* 
 FString* GameMapName(AShooterGameMode* game_mode, FString* result) {
   *result = game_mode->map_name;
   return result;
+}
+
+FString* GameUniqueNetIdAsString(AShooterPlayerController* controller, FString* result) {
+  *result = controller->eos_id;
+  return result;
+}
+
+void GameServerChatDirectMessage(AShooterPlayerController* controller, const FString* message,
+                                 LinearColor /*color*/, bool /*bold*/, const FString* /*sender*/) {
+  host::SendServerMessage(controller, *message);
+}
+
+AShooterPlayerController* FindPlayer(const HostText& eos_id) {
+  for (const auto& player : TheWorld().players) {
+    if (eos_id == *player->eos_id) return player.get();
+  }
+  return nullptr;
 }
 
 void StartWorld(const std::string& map_name) {

@@ -383,6 +383,11 @@ int Serve(int argc, char** argv) {
       return 2;
     }
   }
+  std::string framework_error;
+  if (!sim::server::StartFramework(framework_error)) {
+    std::fprintf(stderr, "quillmark-sim: %s\n", framework_error.c_str());
+    return 2;
+  }
   sim::SetServerDir(options.server_dir);
   // The framework calls request callbacks on the game thread during a frame; a host may call
   // them on its own threads instead, which the plugin must take as well.
@@ -391,15 +396,22 @@ int Serve(int argc, char** argv) {
   if (!options.log.empty()) sim::AddLogFile(options.log);
 
   // As on the real server, plugins load before the game world exists. A plugin that fails to
-  // load is reported and the server goes on, as the framework does.
-  const std::string plugin_path =
-      options.plugin.empty() ? sim::server::DefaultPluginPath() : options.plugin;
-  if (!sim::server::IsLoadableFile(plugin_path)) {
-    std::fprintf(stderr, "quillmark-sim: cannot load plugin %s: no such library\n%s",
-                 plugin_path.c_str(), kUsage);
-    return 2;
+  // load is reported and the server goes on, as the framework does. The plugin is the one named,
+  // else the one in the plugin's folder where the framework looks, else the one built beside
+  // this program.
+  const std::string beside = sim::server::DefaultPluginPath();
+  const std::filesystem::path in_folder = std::filesystem::path(options.server_dir) / "ArkApi" /
+                                          "Plugins" / kPluginName /
+                                          std::filesystem::path(beside).filename();
+  if (!options.plugin.empty() || !sim::server::IsLoadableFile(in_folder.string())) {
+    const std::string plugin_path = options.plugin.empty() ? beside : options.plugin;
+    if (!sim::server::IsLoadableFile(plugin_path)) {
+      std::fprintf(stderr, "quillmark-sim: cannot load plugin %s: no such library\n%s",
+                   plugin_path.c_str(), kUsage);
+      return 2;
+    }
+    sim::SetPluginLibrary(kPluginName, plugin_path);
   }
-  sim::SetPluginLibrary(kPluginName, plugin_path);
   (void)sim::LoadPlugin(kPluginName);
   sim::StartWorld(options.map);
   Server server(options.server_dir);

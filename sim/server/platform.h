@@ -20,4 +20,10 @@ bool IsLoadableFile(const std::string& path);
 // True when standard input is a terminal (a prompt is then shown).
 bool InputIsTerminal();
 
+// Starts the framework the plugins are built for, before the server's log is set up and before
+// any plugin loads: on Windows, the framework stand-in AsaApi.dll beside the program when there
+// is one (its export InitApi, as the server's loader calls it); the simulated host's own face
+// needs nothing. False with `error` when the stand-in is there and cannot be started.
+bool StartFramework(std::string& error);
+
 }  // namespace sim::server

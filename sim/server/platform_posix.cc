@@ -22,4 +22,6 @@ bool IsLoadableFile(const std::string& path) {
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
+bool StartFramework(std::string& /*error*/) { return true; }
+
 }  // namespace sim::server

@@ -36,12 +36,33 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   return arguments;
 }
 
-std::string DefaultPluginPath() {
+// A file beside the running program.
+std::wstring Beside(const wchar_t* name) {
   wchar_t buffer[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  std::wstring path(buffer, length);
-  path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"quillmark.dll";
-  return Narrow(path.c_str());
+  const std::wstring path(buffer, length);
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
+std::string DefaultPluginPath() { return Narrow(Beside(L"quillmark.dll").c_str()); }
+
+bool StartFramework(std::string& error) {
+  const std::wstring path = Beside(L"AsaApi.dll");
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  // Loaded for the life of the process, as the framework is in the server.
+  HMODULE framework = LoadLibraryW(path.c_str());
+  if (framework == nullptr) {
+    error = "cannot load AsaApi.dll (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  using InitFn = void (*)();
+  const auto init = reinterpret_cast<InitFn>(GetProcAddress(framework, "InitApi"));
+  if (init == nullptr) {
+    error = "AsaApi.dll has no InitApi";
+    return false;
+  }
+  init();
+  return true;
 }
 
 bool IsLoadableFile(const std::string& path) {

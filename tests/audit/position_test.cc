@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/host_text.h"
+#include "support/host_support.h"
 
 namespace quillmark {
 namespace {
@@ -22,6 +23,10 @@ std::string ByPrintf(double x, double y, double z) {
 }
 
 TEST(PositionTextTest, IsWhatTheWidePrintfWritesForEveryDouble) {
+  if (!quillmark::testing::PrintfRoundsTiesToEven()) {
+    GTEST_SKIP() << "this runtime's printf rounds exact ties away from zero, as no current "
+                    "server's does; the position's text rounds them to even";
+  }
   using limits = std::numeric_limits<double>;
   std::vector<double> values = {0.0,
                                 -0.0,

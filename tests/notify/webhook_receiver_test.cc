@@ -138,14 +138,16 @@ TEST(WebhookLimitsTest, AChannelsLimitIsSharedAndWaitsLong) {
 TEST(WebhookLimitsTest, GlobalLimitAndScaledWindows) {
   WebhookReceiver::Options options;
   options.global_limit = 3;
-  options.time_scale = 20;  // windows of 0.1 s (the bucket) and 0.05 s (global)
+  // Windows of 0.5 s (the bucket) and 0.25 s (global): wide enough that four posts fall in one
+  // global window on a loaded machine, under a sanitizer.
+  options.time_scale = 4;
   WebhookReceiver receiver(options);
   for (const char* id : {"1", "2", "3"}) EXPECT_EQ(Post(receiver, id).status, 204);
   const Answer limited = Post(receiver, "4");
   EXPECT_EQ(limited.status, 429);
   EXPECT_TRUE(limited.global);
   EXPECT_EQ(limited.scope, "global");
-  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
   EXPECT_EQ(Post(receiver, "4").status, 204);
 }
 

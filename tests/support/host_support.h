@@ -1,9 +1,10 @@
-// Helpers shared by the tests: host text from UTF-8, and a check that a scope gave back every
-// block it took from the engine allocator.
+// Helpers shared by the tests: host text from UTF-8, a check that a scope gave back every block
+// it took from the engine allocator, and what the C runtime's number formatting does.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "host/host.h"
@@ -25,5 +26,14 @@ class LiveBlocks {
  private:
   std::int64_t start_;
 };
+
+// Whether the runtime's printf rounds an exact decimal tie to even ("%.0f" of 2.5 is "2"), as
+// glibc and Windows' UCRT since Windows 10 2004 do. Wine 8's ucrtbase.dll, like Windows before
+// it, rounds such a tie away from zero.
+inline bool PrintfRoundsTiesToEven() {
+  char text[8] = {};
+  std::snprintf(text, sizeof text, "%.0f", 2.5);
+  return text[0] == '2';
+}
 
 }  // namespace quillmark::testing

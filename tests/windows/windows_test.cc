@@ -1,6 +1,7 @@
-// What only Windows has: the plugin DLL loaded and unloaded by the Windows loader with its real
-// DllMain and the framework's entry points, the server label taken from a real Windows command
-// line, audit lines ending in CR LF, and the RCON listener over Winsock.
+// What only Windows has: the plugin DLL to deploy, loaded and unloaded by the Windows loader
+// with its real DllMain and the framework's entry points through the framework stand-in, the
+// server label taken from a real Windows command line, audit lines ending in CR LF, and the
+// RCON listener over Winsock.
 #include <winsock2.h>
 // After Winsock 2: windows.h would otherwise bring in the first Winsock.
 #include <gtest/gtest.h>
@@ -13,25 +14,40 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "plugin/command_handler.h"
 #include "support/process.h"
-#include "support/recording_sink.h"
 #include "support/server_folder.h"
 
 namespace {
 
-using quillmark::testing::RecordingSink;
 using quillmark::testing::RunProcess;
 using quillmark::testing::ServerFolder;
 
 const std::string kPlugin = QUILLMARK_BIN_DIR_UTF8 "\\quillmark.dll";
 
+// The framework stand-in, started as the server starts it: from then on the server's log is
+// its own (the framework's logging library, which the plugin writes with).
+void StartFramework() {
+  static const bool started = [] {
+    HMODULE framework = LoadLibraryW(L"AsaApi.dll");
+    const auto init = reinterpret_cast<void (*)()>(
+        framework != nullptr ? GetProcAddress(framework, "InitApi") : nullptr);
+    if (init != nullptr) init();
+    return init != nullptr;
+  }();
+  ASSERT_TRUE(started);
+}
+
 class PluginDllTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim::SetLogSinks({sink_});
+    StartFramework();
+    log_ = folder_.Root() / "server.log";
+    sim::UseConsoleLogSink();
+    sim::AddLogFile(log_.string());
     sim::SetPluginLibrary("quillmark", kPlugin);
   }
   void TearDown() override {
@@ -42,9 +58,24 @@ class PluginDllTest : public ::testing::Test {
   }
   static int Hooks() { return sim::HookCount(quillmark::kConsoleCommandHook); }
   static bool Mapped() { return GetModuleHandleW(L"quillmark.dll") != nullptr; }
+  // The plugin's lines in the server's log file, as "<level>: <text>".
+  std::vector<std::string> Messages() const {
+    std::ifstream file(log_, std::ios::binary);
+    std::vector<std::string> messages;
+    const std::string tag = "[ASA:Quillmark][";
+    for (std::string line; std::getline(file, line);) {
+      const auto at = line.find(tag);
+      const auto level_end = line.find("] ", at);
+      if (at == std::string::npos || level_end == std::string::npos) continue;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      messages.push_back(line.substr(at + tag.size(), level_end - at - tag.size()) + ": " +
+                         line.substr(level_end + 2));
+    }
+    return messages;
+  }
 
-  std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
   ServerFolder folder_;
+  std::filesystem::path log_;
 };
 
 TEST_F(PluginDllTest, TheWindowsLoaderAndTheFrameworksEntryPoints) {
@@ -54,7 +85,7 @@ TEST_F(PluginDllTest, TheWindowsLoaderAndTheFrameworksEntryPoints) {
   // Thread attach and detach notifications arrive with every thread; they change nothing.
   std::thread([] {}).join();
   EXPECT_EQ(Hooks(), 1);
-  EXPECT_TRUE(sink_->Messages().empty());
+  EXPECT_TRUE(Messages().empty());
   ASSERT_TRUE(sim::UnloadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 0);
   // The library keeps itself loaded a few seconds past the unload (the framework may still be
@@ -71,7 +102,7 @@ TEST_F(PluginDllTest, FailedStartUpLogsItsLineAndLeavesTheDllLoadedAndInert) {
   folder_.RemoveConfig();
   ASSERT_TRUE(sim::LoadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 0);
-  EXPECT_EQ(sink_->Messages(), std::vector<std::string>{"error: Can't open config.json"});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"error: Can't open config.json"});
   // Fixed, the file starts the plugin after an unload and a load.
   folder_.WriteConfig("{}");
   ASSERT_TRUE(sim::UnloadPlugin("quillmark"));
