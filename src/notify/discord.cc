@@ -9,6 +9,7 @@
 
 #include "audit/audit_text.h"
 #include "base/logger.h"
+#include "base/url_mask.h"
 #include "host/host.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
@@ -26,10 +27,11 @@ void ReadSetting(const nlohmann::json& discord, const char* key, long long low, 
     setting = static_cast<std::remove_reference_t<decltype(setting)>>(value->get<long long>());
     return;
   }
-  problems.push_back({fmt::format("/discord/{}", key),
-                      fmt::format("config.json: \"discord\".\"{}\" must be a whole number from "
-                                  "{} to {}, but is {}: {} applies",
-                                  key, low, high, CutCharacters(value->dump(), 100), setting)});
+  problems.push_back(
+      {fmt::format("/discord/{}", key),
+       fmt::format("config.json: \"discord\".\"{}\" must be a whole number from "
+                   "{} to {}, but is {}: {} applies",
+                   key, low, high, CutCharacters(MaskUrlsIn(value->dump()), 100), setting)});
 }
 
 void ReadDeliveryOptions(const nlohmann::json& discord, DeliveryOptions& options,
