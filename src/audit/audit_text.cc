@@ -43,11 +43,15 @@ char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t& length) {
 
 }  // namespace
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
+void LowerInPlace(std::string& text) {
+  for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  LowerInPlace(lower);
   return lower;
 }
 

@@ -8,8 +8,11 @@
 
 namespace quillmark {
 
-// ASCII letters A-Z become a-z; every other byte is kept.
+// ASCII letters A-Z become a-z; every other byte is kept. Letters beyond ASCII keep their case
+// on purpose: folding them depends on a locale and a Unicode version, and the game's own commands
+// are ASCII.
 std::string Lower(std::string_view text);
+void LowerInPlace(std::string& text);
 
 // `text` (UTF-8) as it may be shown in one line: control characters (below 0x20, and 0x7F)
 // become escapes such as \x0A, and the characters that break a line or make a line read
