@@ -20,9 +20,11 @@ void LowerInPlace(std::string& text);
 // U+FEFF) become escapes such as \u{202E}. Everything else is kept as it is.
 std::string EscapeForDisplay(std::string_view text);
 
-// The command (UTF-8) as it may be shown: in every part the console runs (see console_line.h),
-// the arguments of "EnableCheats" (any letter case), the server's admin password, become "***".
-// Other text is returned unchanged.
+// The command (UTF-8) as it may be shown: in every part the console runs (see console_line.h)
+// whose name is EnableCheats in any letter case, as a plain word, a word in double quotes
+// ("EnableCheats" or "Enable\Cheats") or the start of a word that goes on with no letter or
+// digit (EnableCheats"pw"), whatever follows the name (the server's admin password) becomes
+// " ***". Other text is returned unchanged.
 std::string HideSecrets(std::string_view command);
 
 // `text` (UTF-8) cut to at most `limit` characters (code points); a cut text ends in "…", which
