@@ -177,15 +177,16 @@ void ReconfigureNotifier(const DeliveryOptions& options) {
 void StopNotifier() {
   if (!TheDelivery()) return;
   AsaApi::GetCommands().RemoveOnTickCallback(FString(kTickId));
-  // Under the framework results come only on a later frame, so the wait is mostly for hosts
-  // that call back on their own threads; what is still in flight may yet arrive at Discord.
+  // Under the framework a post's answer comes only on a later frame, and the framework drops it
+  // when it unloads the plugin: what was in flight may well have arrived at Discord.
   const Delivery::Left left = TheDelivery()->Stop(std::chrono::seconds(1));
   TheDelivery().reset();
   if (left.not_posted + left.unknown + left.omitted > 0) {
     LogError(
         fmt::format("Discord delivery stopped with the plugin: {} notifications not posted, "
-                    "{} being posted with no answer yet, {} omitted while the queue was "
-                    "full; the server log has their commands",
+                    "{} posted whose answer did not reach the plugin before it stopped, {} "
+                    "omitted while the queue was full and not yet counted in the channel; "
+                    "the server log has their commands",
                     left.not_posted, left.unknown, left.omitted));
   }
 }

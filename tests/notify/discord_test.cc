@@ -335,9 +335,11 @@ TEST_F(DiscordTest, StopSaysWhatWasNotDelivered) {
   ASSERT_TRUE(receiver_.WaitForRequests(1, std::chrono::seconds(10)));
   quillmark::StopNotifier();
   EXPECT_EQ(Errors(), std::vector<std::string>{"Discord delivery stopped with the plugin: 1 "
-                                               "notifications not posted, 1 being posted with no "
-                                               "answer yet, 0 omitted while the queue was full; "
-                                               "the server log has their commands"});
+                                               "notifications not posted, 1 posted whose answer "
+                                               "did not reach the plugin before it stopped, 0 "
+                                               "omitted while the queue was full and not yet "
+                                               "counted in the channel; the server log has their "
+                                               "commands"});
 }
 
 }  // namespace
