@@ -22,6 +22,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -352,14 +353,23 @@ class Server {
     }
   }
 
-  // As an operator edits the file: the plugin sees the change when it reads the file again.
-  // (Copied by streams: MinGW's copy_file refuses to overwrite a file that exists.)
+  // As an operator edits the file: the plugin sees the change when it reads the file again. The
+  // new file is read whole before config.json is touched, so that one that cannot be read
+  // leaves config.json as it was. (Copied by streams: MinGW's copy_file refuses to overwrite a
+  // file that exists.)
   void Do(int number, const sim::server::UseConfig& config) {
     const std::filesystem::path target =
         std::filesystem::path(server_dir_) / "ArkApi" / "Plugins" / kPluginName / "config.json";
+    std::error_code error;
     std::ifstream in(config.file, std::ios::binary);
+    std::ostringstream text;
+    if (!std::filesystem::is_regular_file(config.file, error) || !in.is_open() ||
+        !(text << in.rdbuf() || in.peek() == std::ifstream::traits_type::eof())) {
+      Complain(number, "cannot read " + config.file + ": config.json is left as it was");
+      return;
+    }
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!in.is_open() || !out.is_open() || !(out << in.rdbuf()) || !out.flush()) {
+    if (!out.is_open() || !(out << text.str()) || !out.flush()) {
       Complain(number, "cannot put " + config.file + " in place of config.json");
       return;
     }

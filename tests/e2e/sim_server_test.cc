@@ -146,7 +146,7 @@ TEST_P(SimServerStartFailureTest, OneErrorLineNoHookCommandsUntouched) {
   }
   const Play play = Run("join rex eos=E1\ncmd rex DestroyWildDinos\ncmd rex fly now\n");
   EXPECT_EQ(play.exit_code, 0);
-  ASSERT_EQ(play.log.size(), 1u) << play.out;
+  ASSERT_EQ(play.log.size(), 2u) << play.out;  // the error, and that nothing is policed
   EXPECT_EQ(play.log[0].rfind(std::string("[ASA:Quillmark][error] ") + GetParam().line, 0), 0u)
       << play.log[0];
   EXPECT_EQ(play.game, (std::vector<std::string>{"rex ConsoleCommand: \"DestroyWildDinos\"",
