@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  using quillmark::testing::WebhookReceiver;
+  using quillmark::tools::WebhookReceiver;
   WebhookReceiver::Options options;
   options.print = &std::cout;
   options.lifetime = std::chrono::seconds(600);
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         std::istringstream ids(value);
         for (std::string id; std::getline(ids, id, ',');) options.channels[id] = channel;
       } else if (arg == "--fail") {
-        const auto mode = quillmark::testing::ParseFault(value);
+        const auto mode = quillmark::tools::ParseFault(value);
         if (!mode) return Usage();
         fault = *mode;
       } else if (arg == "--fail-for") {

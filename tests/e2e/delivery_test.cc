@@ -14,7 +14,7 @@ namespace {
 
 using nlohmann::json;
 using quillmark::testing::Play;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 class DeliveryTest : public quillmark::testing::StandInTest {
  protected:

@@ -12,7 +12,7 @@ namespace {
 
 using quillmark::testing::Play;
 using quillmark::testing::SetEnvironment;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 class LoaderTest : public quillmark::testing::StandInTest {
  protected:

@@ -14,7 +14,7 @@ namespace {
 using nlohmann::json;
 using quillmark::testing::ParsePlay;
 using quillmark::testing::RunProcess;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 using quillmark::testing::Play;
 

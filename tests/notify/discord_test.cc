@@ -17,7 +17,7 @@ using quillmark::NotifySettings;
 using quillmark::PostToDiscord;
 using quillmark::ReadNotifySettings;
 using quillmark::testing::PluginFixture;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 constexpr char kMessage[] =
     "[Demo]\n Player: Rex (000201) \nExecuted: fly\nPosition: X=1.000 Y=2.000 Z=3.000\n";

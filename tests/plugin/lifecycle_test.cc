@@ -14,7 +14,7 @@
 #include "support/host_support.h"
 #include "support/recording_sink.h"
 #include "support/server_folder.h"
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 namespace {
 
@@ -163,7 +163,7 @@ TEST_F(LifecycleTest, MissingConfigLineIsExactlyTheErrorText) {
 // A reload that names another webhook sends what comes after it there; what waits for delivery
 // still goes where it was made for.
 TEST_F(LifecycleTest, ReloadKeepsEachWaitingNotificationWithItsWebhook) {
-  using Receiver = quillmark::testing::WebhookReceiver;
+  using Receiver = quillmark::tools::WebhookReceiver;
   Receiver receiver;
   receiver.SetFault(Receiver::Fault::kNeverAnswer);
   folder_.WriteConfig(nlohmann::json{{"discordwh", receiver.Url("1")}}.dump());
