@@ -205,6 +205,46 @@ TEST_F(SimServerTest, BadOptionOrPluginExitsWithUsage) {
   EXPECT_NE(bad_plugin.err.find("cannot load plugin"), std::string::npos);
 }
 
+// Every tool answers --help and -h with its usage on standard output and exit status 0.
+TEST_F(SimServerTest, ToolsAnswerHelpWithTheirUsage) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> asked = {
+      {QUILLMARK_SIM, {"--help"}},
+      {QUILLMARK_SIM, {"-h"}},
+      {QUILLMARK_SIM, {"--stats", "--help"}},
+      {QUILLMARK_SIM, {"check", "--help"}},
+      {QUILLMARK_SIM, {"explain", "--config", "c.json", "-h"}}};
+  if (!std::string(QUILLMARK_STANDIN).empty()) asked.push_back({QUILLMARK_STANDIN, {"--help"}});
+  for (const auto& [program, args] : asked) {
+    const auto result = RunProcess(program, args);
+    EXPECT_EQ(result.exit_code, 0) << program << " " << args.back();
+    EXPECT_EQ(result.out.rfind("usage: ", 0), 0u) << result.out;
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+// The dry run takes an empty EOS id (a player may have one, and an entry may name it), and
+// after "--" the command exactly as given, even one that begins with "-".
+TEST_F(SimServerTest, ExplainTakesAnyIdAndAnyCommand) {
+  WriteConfig(
+      {{"white-list", {"-fly"}}, {"admins", {{{"eosid", {""}}, {"allowed-commands", {"ghost"}}}}}});
+  const std::string config = (folder_.PluginDir() / "config.json").string();
+  const auto empty_id =
+      RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "", "--admin", "ghost"});
+  EXPECT_EQ(empty_id.exit_code, 0) << empty_id.err;
+  EXPECT_NE(empty_id.out.find("\"ghost\" is granted to the empty EOS id by /admins/0"),
+            std::string::npos)
+      << empty_id.out;
+  const auto dash =
+      RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "x", "--", "-fly", "1"});
+  EXPECT_EQ(dash.exit_code, 0);
+  EXPECT_EQ(dash.out,
+            "let through\n  \"-fly 1\": \"-fly\" is white-listed by /white-list/0 (\"-fly\")\n");
+  const auto plain =
+      RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "x", "--", "fly"});
+  EXPECT_EQ(plain.exit_code, 1);
+  EXPECT_EQ(plain.out.rfind("blocked\n  \"fly\": ", 0), 0u) << plain.out;
+}
+
 // Discord fails for a while: the game goes on, one error line says so, and every notification
 // is delivered once Discord is back, in order.
 TEST_F(SimServerTest, FailingWebhookIsLoggedOnceTheGameGoesOnAndNothingIsLost) {
