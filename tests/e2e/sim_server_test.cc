@@ -237,12 +237,14 @@ TEST_F(SimServerTest, ExplainTakesAnyIdAndAnyCommand) {
   const auto dash =
       RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "x", "--", "-fly", "1"});
   EXPECT_EQ(dash.exit_code, 0);
-  EXPECT_EQ(dash.out,
-            "let through\n  \"-fly 1\": \"-fly\" is white-listed by /white-list/0 (\"-fly\")\n");
+  EXPECT_NE(dash.out.find("\n  \"-fly 1\": \"-fly\" is white-listed by /white-list/0"),
+            std::string::npos)
+      << dash.out;
   const auto plain =
       RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "x", "--", "fly"});
   EXPECT_EQ(plain.exit_code, 1);
-  EXPECT_EQ(plain.out.rfind("blocked\n  \"fly\": ", 0), 0u) << plain.out;
+  EXPECT_NE(plain.out.find("\n  \"fly\": \"fly\" is not white-listed"), std::string::npos)
+      << plain.out;
 }
 
 // Discord fails for a while: the game goes on, one error line says so, and every notification
