@@ -17,8 +17,8 @@ import tempfile
 import time
 
 PLAYER = "00021f8e7d6c5b4a39281706f5e4d3c2"
-STOPPED = re.compile(r"(\d+) notifications not posted, (\d+) being posted with no answer yet, "
-                     r"(\d+) omitted")
+STOPPED = re.compile(r"(\d+) notifications not posted, (\d+) posted whose answer did not reach "
+                     r"the plugin before it stopped, (\d+) omitted")
 
 
 def free_port():
@@ -95,7 +95,9 @@ def run(bin_dir, commands, webhook):
             "framework_errors": counts["framework errors"],
             "errors": errors,
             "samples": samples,
-            "left": left,  # not posted, being posted, omitted: counted at the plugin's stop
+            # not posted, posted without an answer that reached the plugin, omitted and not yet
+            # counted in the channel: counted at the plugin's stop
+            "left": left,
             "stderr": stderr.strip(),
         }
 
@@ -135,9 +137,12 @@ def main():
         rate = r["commands"] / r["play_s"] if r["play_s"] else 0
         error_lines = sum(r["errors"].values())
         delivered = discord[0] if discord else 0
+        shown_omitted = discord[1] if discord else 0
         left = r["left"]
-        # Every command is either at Discord or counted by the plugin when it stopped.
-        r["accounted"] = delivered + sum(left)
+        # Every command is at Discord, counted in a gap embed there, or counted by the plugin when
+        # it stopped; a post whose answer did not reach the plugin may have arrived as well.
+        r["accounted"] = delivered + shown_omitted + sum(left)
+        r["unknown"] = left[1]
         accounted = f"{r['accounted']:,}" if name != "no webhook" else ""
         print(f"| {name} | {rate:,.0f} | {r['peak_mib']:.1f} MiB | {r['peak_mib'] - base:+.1f} MiB |"
               f" {r['audit']:,} | {error_lines} | {delivered if discord else ''} |"
@@ -156,7 +161,8 @@ def main():
     ok = all(r["audit"] == commands and r["exit"] == 0 for _, r, _ in rows)
     ok = ok and all(r["peak_mib"] - base <= 32 for _, r, _ in rows)
     ok = ok and all(sum(r["errors"].values()) < 100 for _, r, _ in rows)
-    ok = ok and all(r["accounted"] == commands for name, r, _ in rows if name != "no webhook")
+    ok = ok and all(commands <= r["accounted"] <= commands + r["unknown"]
+                    for name, r, _ in rows if name != "no webhook")
     print("\nevery command audited and accounted for, memory within 32 MiB, error lines bounded:", "yes" if ok else "NO")
     return 0 if ok else 1
 

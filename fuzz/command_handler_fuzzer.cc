@@ -135,17 +135,12 @@ std::vector<const json*> Items(const json& value) {
   return items;
 }
 
-// The word a part is decided by: its first piece between spaces, every unit past ASCII read
-// as '?', lower-cased.
+// The word a part is decided by: its first piece between spaces, as UTF-8, its ASCII letters
+// lower-cased.
 std::string Word(const HostText& part) {
-  std::size_t start = part.find_first_not_of(HOST_TEXT(' '));
+  const std::size_t start = part.find_first_not_of(HOST_TEXT(' '));
   if (start == HostText::npos) return "";
-  std::string word;
-  for (std::size_t i = start; i < part.size() && part[i] != HOST_TEXT(' '); ++i) {
-    const auto unit = static_cast<std::uint16_t>(part[i]);
-    word += unit < 0x80 ? static_cast<char>(unit) : '?';
-  }
-  return quillmark::Lower(word);
+  return quillmark::Lower(sim::Utf8(part.substr(start, part.find(HOST_TEXT(' '), start) - start)));
 }
 
 bool WhiteListed(const json& config, const std::string& word) {

@@ -205,6 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const quillmark::Delivery::Left left = delivery.Stop(std::chrono::milliseconds(0));
   FUZZ_CHECK(left.not_posted + left.unknown == delivery.Waiting(), "left at the stop");
-  FUZZ_CHECK(left.omitted == delivery.Counters().omitted, "omitted at the stop");
+  // What was omitted is left unless a gap that Discord accepted counted it (or a refused or
+  // given-up gap dropped it).
+  FUZZ_CHECK(left.omitted + shown_as_omitted <= delivery.Counters().omitted, "omitted at the stop");
   return 0;
 }

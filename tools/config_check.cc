@@ -9,7 +9,9 @@
 #include "audit/audit_settings.h"
 #include "audit/audit_text.h"
 #include "base/config.h"
+#include "base/url_mask.h"
 #include "notify/discord.h"
+#include "tools/repeated_keys.h"
 
 namespace quillmark::tools {
 namespace {
@@ -64,11 +66,28 @@ std::string Suggestion(const std::string& key, const std::vector<std::string>& k
   return best;
 }
 
+// A text of the file as a finding shows it: escaped, on one line, any URL in it masked.
+std::string Shown(std::string_view text) { return EscapeForDisplay(MaskUrlsIn(text)); }
+
 // A value as a finding quotes it: short, escaped, on one line.
-std::string Quoted(const json& value) { return CutCharacters(EscapeForDisplay(value.dump()), 60); }
+std::string Quoted(const json& value) { return CutCharacters(Shown(value.dump()), 60); }
 
 std::string Describe(const json& value) {
   return std::string(value.type_name()) + " " + Quoted(value);
+}
+
+// What in `text` no command word can hold, or empty: a blank ends the word, a line break or a
+// "|" outside double quotes ends the console's part, and a zero character ends the game's text.
+std::string_view NeverInAWord(std::string_view text) {
+  bool quoted = false;
+  for (const char c : text) {
+    if (c == ' ' || c == '\t') return "a blank";
+    if (c == '\n' || c == '\r') return "a line break";
+    if (c == '\0') return "a zero character";
+    if (c == '|' && !quoted) return "a \"|\" outside double quotes";
+    quoted = quoted != (c == '"');
+  }
+  return {};
 }
 
 bool IsEosId(const std::string& id) {
@@ -112,10 +131,11 @@ class Checker {
 
  private:
   void Add(Severity severity, const Pointer& path, std::string message) {
-    findings_.push_back({severity, path.to_string(), std::move(message)});
+    findings_.push_back({severity, MaskUrlsIn(path.to_string()), std::move(message)});
   }
+  // (A path holds the file's keys, which may be anything.)
   void Error(const std::string& path, std::string message) {
-    findings_.push_back({Severity::kError, path, std::move(message)});
+    findings_.push_back({Severity::kError, MaskUrlsIn(path), std::move(message)});
   }
   void Warn(const Pointer& path, std::string message) {
     Add(Severity::kWarning, path, std::move(message));
@@ -143,18 +163,18 @@ class Checker {
                           : "is empty: it grants only a command with no command word");
       return;
     }
-    if (text.find_first_of(" \t") != std::string::npos) {
-      Warn(at, fmt::format("\"{}\" holds a blank, which a command word never does: it never "
-                           "matches",
-                           EscapeForDisplay(text)));
+    if (const std::string_view never = NeverInAWord(text); !never.empty()) {
+      Warn(at, fmt::format("\"{}\" holds {}, which no command word the console passes on does: "
+                           "it never matches",
+                           Shown(text), never));
     } else if (white_list && text.find('*') != std::string::npos) {
       Warn(at, fmt::format("\"{}\" is not a wildcard: white-list entries are prefixes of the "
                            "command word, and \"*\" matches only itself",
-                           EscapeForDisplay(text)));
+                           Shown(text)));
     } else if (!white_list && text != "*" && text.find('*') != std::string::npos) {
       Warn(at, fmt::format("\"{}\" is not a wildcard: only \"*\" on its own grants every "
                            "command word, any other text grants that word only",
-                           EscapeForDisplay(text)));
+                           Shown(text)));
     }
   }
 
@@ -193,11 +213,11 @@ class Checker {
       // Of two equal entries the later one is the redundant one.
       const bool equal = cover.first == entry.first;
       Warn(at / entry.second,
-           equal ? fmt::format("repeats \"{}\" ({}): it adds nothing",
-                               EscapeForDisplay(entry.first), (at / cover.second).to_string())
+           equal ? fmt::format("repeats \"{}\" ({}): it adds nothing", Shown(entry.first),
+                               (at / cover.second).to_string())
                  : fmt::format("is already let through by \"{}\" ({}): every command word that "
                                "begins with it begins with that",
-                               EscapeForDisplay(cover.first), (at / cover.second).to_string()));
+                               Shown(cover.first), (at / cover.second).to_string()));
     }
   }
 
@@ -264,17 +284,17 @@ class Checker {
              IsEosId(Lower(text))
                  ? fmt::format("\"{}\" has upper-case letters, but the server gives EOS ids in "
                                "lower case: it never matches",
-                               EscapeForDisplay(text))
+                               Shown(text))
                  : fmt::format("\"{}\" is not an EOS id (32 hexadecimal characters): it "
                                "matches no player",
-                               EscapeForDisplay(text)));
+                               Shown(text)));
       }
       const auto [named, inserted] = first.emplace(text, (at / "eosid" / i).to_string());
       if (!inserted) {
         Warn(at / "eosid" / i,
              fmt::format("\"{}\" is already named at {}: entries are tried in order and the "
                          "first that grants a word decides, so grants are easy to misread",
-                         EscapeForDisplay(text), named->second));
+                         Shown(text), named->second));
       }
     }
   }
@@ -349,6 +369,11 @@ std::string Summary(const json& config) {
                      notify.webhook.empty() ? "off" : MaskWebhook(notify.webhook));
 }
 
+CheckReport Refused(const ConfigError& error) {
+  return {{{Severity::kError, "", error.what(), error.Line(), error.Column()}},
+          "the plugin does not start with this file"};
+}
+
 }  // namespace
 
 int CheckReport::ExitStatus() const {
@@ -364,27 +389,29 @@ CheckReport CheckConfig(const nlohmann::json& config) {
 }
 
 CheckReport CheckConfigFile(const std::string& path) {
-  nlohmann::json config;
+  std::string text;
   try {
-    config = ReadConfigFile(path);
+    text = ReadConfigText(path);
   } catch (const ConfigError& e) {
-    return {{{Severity::kError, "", e.what(), e.Line(), e.Column()}},
-            "the plugin does not start with this file"};
+    return Refused(e);
   }
-  return CheckConfig(config);
+  return CheckConfigText(std::move(text));
 }
 
-std::string MaskWebhook(std::string_view url) {
-  const std::size_t scheme = url.find("://");
-  const std::size_t host_end =
-      scheme == std::string_view::npos ? std::string_view::npos : url.find('/', scheme + 3);
-  if (host_end == std::string_view::npos) return "****";  // no path: nothing safe to show
-  const std::size_t webhooks = url.find("/webhooks/", host_end);
-  if (webhooks != std::string_view::npos) {
-    const std::size_t token = url.find('/', webhooks + 10);
-    if (token != std::string_view::npos) return std::string(url.substr(0, token + 1)) + "****";
+CheckReport CheckConfigText(std::string text) {
+  nlohmann::json config;
+  try {
+    config = ParseConfigText(text);
+  } catch (const ConfigError& e) {
+    return Refused(e);
   }
-  return std::string(url.substr(0, host_end + 1)) + "****";
+  CheckReport report = CheckConfig(config);
+  for (const std::string& path : RepeatedKeys(text)) {
+    report.findings.push_back({Severity::kWarning, MaskUrlsIn(path),
+                               "is given more than once in its object: the plugin reads only the "
+                               "last one and passes over the others"});
+  }
+  return report;
 }
 
 std::string FormatReport(const std::string& file, const CheckReport& report) {

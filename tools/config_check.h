@@ -2,13 +2,12 @@
 // plugin would do with it that its operator may not expect. Errors are what make start-up fail,
 // what makes handling a command write an error line, and what the plugin reports as it puts the
 // file in force; warnings are what the plugin silently passes over or what cannot mean what it
-// seems to say. Each finding names its place as a JSON Pointer. The webhook's token is never
-// shown.
+// seems to say. Each finding names its place as a JSON Pointer. No token of a webhook is ever
+// shown, wherever in the file it stands.
 #pragma once
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "host/libraries.h"
@@ -34,12 +33,10 @@ struct CheckReport {
 
 // Checks the file at `path`.
 CheckReport CheckConfigFile(const std::string& path);
+// Checks a file's text, its repeated keys included.
+CheckReport CheckConfigText(std::string text);
 // Checks a document as the plugin would have read it.
 CheckReport CheckConfig(const nlohmann::json& config);
-
-// `url` with the webhook's token, or everything after the host when the URL is not shaped like a
-// webhook's, replaced by "****".
-std::string MaskWebhook(std::string_view url);
 
 // The report as the command prints it, `file` naming the file in each line.
 std::string FormatReport(const std::string& file, const CheckReport& report);

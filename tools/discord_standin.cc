@@ -14,24 +14,27 @@
 #include <string>
 #include <thread>
 
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 namespace {
 
 volatile std::sig_atomic_t stop_requested = 0;
 extern "C" void OnSignal(int) { stop_requested = 1; }
 
-int Usage() {
-  std::cerr << "usage: discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] "
-               "[--channel-limit N] [--global-limit N] [--time-scale F] [--channel ID,ID,...] "
-               "[--fail 500|close|hang] [--fail-for SECONDS] [--port-file FILE] [--control]\n";
-  return 2;
+// The usage, on standard output when it was asked for (exit status 0), else on the error output
+// (exit status 2).
+int Usage(bool asked = false) {
+  (asked ? std::cout : std::cerr)
+      << "usage: discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] "
+         "[--channel-limit N] [--global-limit N] [--time-scale F] [--channel ID,ID,...] "
+         "[--fail 500|close|hang] [--fail-for SECONDS] [--port-file FILE] [--control]\n";
+  return asked ? 0 : 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  using quillmark::testing::WebhookReceiver;
+  using quillmark::tools::WebhookReceiver;
   WebhookReceiver::Options options;
   options.print = &std::cout;
   options.lifetime = std::chrono::seconds(600);
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
   int channel_count = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") return Usage(true);
     if (arg == "--control") {
       options.control = true;
       continue;
@@ -69,7 +73,7 @@ int main(int argc, char** argv) {
         std::istringstream ids(value);
         for (std::string id; std::getline(ids, id, ',');) options.channels[id] = channel;
       } else if (arg == "--fail") {
-        const auto mode = quillmark::testing::ParseFault(value);
+        const auto mode = quillmark::tools::ParseFault(value);
         if (!mode) return Usage();
         fault = *mode;
       } else if (arg == "--fail-for") {

@@ -4,6 +4,7 @@
 #include "audit/allow_list.h"
 #include "audit/audit_text.h"
 #include "audit/decision.h"
+#include "base/url_mask.h"
 #include "host/host.h"
 
 namespace quillmark::tools {
@@ -22,13 +23,25 @@ std::string Place(const json& value, std::size_t index, const std::string& at) {
   return at;  // a single value walked as itself
 }
 
+// A text the player typed as it may be shown: the admin password hidden, escaped.
+std::string Typed(std::string_view text) { return EscapeForDisplay(HideSecrets(text)); }
+
+// A text of the file as it may be shown: any URL in it masked, escaped.
+std::string Configured(const json& text) {
+  return EscapeForDisplay(MaskUrlsIn(text.get_ref<const std::string&>()));
+}
+
+std::string Id(const std::string& eos_id) {
+  return eos_id.empty() ? std::string("the empty EOS id") : EscapeForDisplay(eos_id);
+}
+
 std::string Reason(const json& config, const PartTrace& part, const std::string& eos_id) {
   const std::string word = part.word.empty() ? std::string("the empty command")
-                                             : fmt::format("\"{}\"", EscapeForDisplay(part.word));
+                                             : fmt::format("\"{}\"", Typed(part.word));
   if (part.white_list_entry != kNowhere) {
     const json& entry = config["white-list"][part.white_list_entry];
     return fmt::format("{} is white-listed by /white-list/{} (\"{}\")", word, part.white_list_entry,
-                       EscapeForDisplay(entry.get<std::string>()));
+                       Configured(entry));
   }
   const GrantFound& grant = part.grant;
   if (grant.granted) {
@@ -39,17 +52,17 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
     const std::string entry_at = Place(admins, grant.entry, "/admins");
     const std::string grant_at = Place(commands, grant.grant, entry_at + "/allowed-commands");
     return fmt::format(
-        "{} is granted to {} by {} (\"{}\" at {}), {}", word, EscapeForDisplay(eos_id), entry_at,
-        EscapeForDisplay(granting.get<std::string>()), grant_at,
+        "{} is granted to {} by {} (\"{}\" at {}), {}", word, Id(eos_id), MaskUrlsIn(entry_at),
+        Configured(granting), MaskUrlsIn(grant_at),
         part.admin ? "and the administrator bit is set" : "but the administrator bit is off");
   }
   std::string reason =
       grant.named ? fmt::format(
                         "{} is not white-listed, and no entry of \"admins\" that names {} grants "
                         "it",
-                        word, EscapeForDisplay(eos_id))
+                        word, Id(eos_id))
                   : fmt::format("{} is not white-listed, and no entry of \"admins\" names {}", word,
-                                EscapeForDisplay(eos_id));
+                                Id(eos_id));
   if (!grant.error.empty()) {
     reason += fmt::format(" (the search of \"admins\" stopped at an element that is not text: {})",
                           grant.error);
@@ -85,8 +98,8 @@ Explanation Explain(const nlohmann::json& config, const std::string& eos_id, boo
     const std::string label = decision.parts > 1 ? fmt::format("{}. ", i + 1)
                               : i > 0            ? std::string("the console runs ")
                                                  : std::string();
-    explanation.lines.push_back(fmt::format("  {}\"{}\": {}", label, EscapeForDisplay(part.text),
-                                            Reason(config, part, eos_id)));
+    explanation.lines.push_back(
+        fmt::format("  {}\"{}\": {}", label, Typed(part.text), Reason(config, part, eos_id)));
   }
   if (!decision.error.empty()) {
     explanation.lines.push_back(

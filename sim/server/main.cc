@@ -25,6 +25,8 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -51,12 +53,18 @@ constexpr char kUsage[] =
     "       quillmark-sim check <config.json>\n"
     "       quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>\n";
 
+bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+// The usage, on standard output when it was asked for (exit status 0), else on the error output
+// (exit status 2).
+int Usage(bool asked) {
+  std::fputs(kUsage, asked ? stdout : stderr);
+  return asked ? 0 : 2;
+}
+
 // check: the findings, and 0 when clean, 1 with warnings only, 2 with errors.
 int Check(const std::vector<std::string>& args) {
-  if (args.size() != 3) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  if (args.size() != 3 || AsksForHelp(args[2])) return Usage(args.size() == 3);
   const quillmark::tools::CheckReport report = quillmark::tools::CheckConfigFile(args[2]);
   std::fputs(quillmark::tools::FormatReport(args[2], report).c_str(), stdout);
   return report.ExitStatus();
@@ -66,28 +74,32 @@ int Check(const std::vector<std::string>& args) {
 // blocked, 2 when the file cannot be used.
 int Explain(const std::vector<std::string>& args) {
   std::string config_file;
-  std::string eos_id;
+  std::optional<std::string> eos_id;  // an empty id is an id: a player may have none
   bool admin = false;
-  std::string command;
-  bool words = false;
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    if (!words && (args[i] == "--config" || args[i] == "--eos") && i + 1 < args.size()) {
-      (args[i] == "--config" ? config_file : eos_id) = args[i + 1];
-      ++i;
-    } else if (!words && args[i] == "--admin") {
+  // The options come first; the command is the rest, its words joined by spaces. After "--"
+  // everything is the command, so that it may begin with "-".
+  std::size_t i = 2;
+  for (; i < args.size(); ++i) {
+    if (AsksForHelp(args[i])) return Usage(true);
+    if ((args[i] == "--config" || args[i] == "--eos") && i + 1 < args.size()) {
+      if (args[i] == "--config") {
+        config_file = args[++i];
+      } else {
+        eos_id = args[++i];
+      }
+    } else if (args[i] == "--admin") {
       admin = true;
-    } else if (!words && args[i] == "--") {
-      words = true;
     } else {
-      if (words) command += ' ';
-      command += args[i];
-      words = true;
+      if (args[i] == "--") ++i;
+      break;
     }
   }
-  if (config_file.empty() || eos_id.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  std::string command;
+  for (std::size_t first = i; i < args.size(); ++i) {
+    if (i > first) command += ' ';
+    command += args[i];
   }
+  if (config_file.empty() || !eos_id) return Usage(false);
   nlohmann::json config;
   try {
     config = quillmark::ReadConfigFile(config_file);
@@ -96,7 +108,7 @@ int Explain(const std::vector<std::string>& args) {
     return 2;
   }
   const quillmark::tools::Explanation explanation =
-      quillmark::tools::Explain(config, eos_id, admin, command);
+      quillmark::tools::Explain(config, *eos_id, admin, command);
   for (const std::string& line : explanation.lines) std::printf("%s\n", line.c_str());
   return explanation.allowed ? 0 : 1;
 }
@@ -338,14 +350,23 @@ class Server {
     }
   }
 
-  // As an operator edits the file: the plugin sees the change when it reads the file again.
-  // (Copied by streams: MinGW's copy_file refuses to overwrite a file that exists.)
+  // As an operator edits the file: the plugin sees the change when it reads the file again. The
+  // new file is read whole before config.json is touched, so that one that cannot be read
+  // leaves config.json as it was. (Copied by streams: MinGW's copy_file refuses to overwrite a
+  // file that exists.)
   void Do(int number, const sim::server::UseConfig& config) {
     const std::filesystem::path target =
         std::filesystem::path(server_dir_) / "ArkApi" / "Plugins" / kPluginName / "config.json";
+    std::error_code error;
     std::ifstream in(config.file, std::ios::binary);
+    std::ostringstream text;
+    if (!std::filesystem::is_regular_file(config.file, error) || !in.is_open() ||
+        !(text << in.rdbuf() || in.peek() == std::ifstream::traits_type::eof())) {
+      Complain(number, "cannot read " + config.file + ": config.json is left as it was");
+      return;
+    }
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!in.is_open() || !out.is_open() || !(out << in.rdbuf()) || !out.flush()) {
+    if (!out.is_open() || !(out << text.str()) || !out.flush()) {
       Complain(number, "cannot put " + config.file + " in place of config.json");
       return;
     }
@@ -369,10 +390,9 @@ class Server {
 int Serve(int argc, char** argv) {
   sim::server::Options options;
   std::string error;
-  if (!sim::server::ParseOptions(argc, argv, options, error)) {
+  if (!sim::server::ParseOptions(argc, argv, options, error) || options.help) {
     if (!error.empty()) std::fprintf(stderr, "quillmark-sim: %s\n", error.c_str());
-    std::fputs(kUsage, stderr);
-    return 2;
+    return Usage(options.help);
   }
   std::ifstream script_file;
   if (!options.script.empty()) {
@@ -432,14 +452,20 @@ int Serve(int argc, char** argv) {
   server.ShowWhatHappened();
   if (options.stats) server.PrintStats(played - started, Clock::now() - played);
   // The framework's shutdown of a plugin: its pending callbacks dropped, its hooks taken off.
-  if (sim::IsPluginLoaded(kPluginName)) (void)sim::UnloadPlugin(kPluginName);
+  // A plugin whose PluginInfo.json prevents unloading stays, as it does on a server that exits.
+  std::string kept;
+  if (sim::IsPluginLoaded(kPluginName)) (void)sim::UnloadPlugin(kPluginName, &kept);
   sim::CancelRequests();
   sim::StopWorld();
   std::fflush(stdout);
-  const auto live = sim::GetAllocatorStats().live_blocks;
-  if (live != 0) {
-    std::fprintf(stderr, "quillmark-sim: %lld engine blocks were not given back\n",
-                 static_cast<long long>(live));
+  const auto live = static_cast<long long>(sim::GetAllocatorStats().live_blocks);
+  if (!kept.empty()) {
+    std::fprintf(stderr,
+                 "quillmark-sim: the plugin stays loaded at the end: %s; the %lld engine blocks "
+                 "it holds are still in use, not lost\n",
+                 kept.c_str(), live);
+  } else if (live != 0) {
+    std::fprintf(stderr, "quillmark-sim: %lld engine blocks were not given back\n", live);
   }
   return 0;
 }

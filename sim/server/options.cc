@@ -22,6 +22,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
   bool have_url = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      return true;
+    }
     if (arg == "--stats" || arg == "--callbacks-on-worker") {
       (arg == "--stats" ? options.stats : options.callbacks_on_worker) = true;
       continue;

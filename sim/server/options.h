@@ -10,6 +10,7 @@ namespace sim::server {
 
 // What the stand-in server is told on its command line.
 struct Options {
+  bool help = false;  // --help or -h: the usage, and nothing else
   bool stats = false;
   bool callbacks_on_worker = false;
   std::string server_dir = ".";
@@ -25,7 +26,7 @@ struct Options {
 // Options of the stand-in, and the map URL (the first argument that is no option); anything else
 // (such as -serverkey=Alpha) is a server option, which the plugin reads from the process command
 // line. False for a malformed option, with what is wrong in `error` when it is more than the
-// usage.
+// usage. --help or -h sets `help` and ends the reading.
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
 
 // Listens for RCON clients when the options enable it, and writes the port into the port file

@@ -13,6 +13,38 @@ constexpr char kEllipsis[] = "\xE2\x80\xA6";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+constexpr std::string_view kCheats = "enablecheats";
+
+bool FoldedEqual(char a, char b) { return a == b || (a >= 'A' && a <= 'Z' && a - 'A' + 'a' == b); }
+
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// When the console part that starts at `begin` (and ends with `part`) runs EnableCheats with
+// something after the name (the password), where what may be shown of it ends; 0 otherwise. The
+// console reads a command's name as its first word: a word in double quotes is what lies between
+// them (a backslash taking the next character as it is), and a name is found at the start of the
+// word when what follows it is no letter or digit ("EnableCheats\"pw\"" runs EnableCheats).
+std::size_t CheatsWordEnd(std::string_view part, std::size_t begin) {
+  std::size_t i = begin;
+  while (i < part.size() && IsBlank(part[i])) ++i;
+  const bool quoted = i < part.size() && part[i] == '"';
+  if (quoted) ++i;
+  std::size_t matched = 0;
+  for (; i < part.size() && matched < kCheats.size(); ++i, ++matched) {
+    if (quoted && part[i] == '\\' && i + 1 < part.size()) ++i;
+    if (!FoldedEqual(part[i], kCheats[matched])) return 0;
+  }
+  if (matched < kCheats.size() || (i < part.size() && IsAsciiAlnum(part[i]))) return 0;
+  std::size_t shown = i;
+  if (quoted && i < part.size() && part[i] == '"') shown = ++i;  // the whole quoted name
+  for (; i < part.size(); ++i) {
+    if (!IsBlank(part[i])) return shown;
+  }
+  return 0;  // the name alone: there is nothing to hide
+}
+
 bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // Characters that break a line, or change how a line reads without being seen.
@@ -43,11 +75,15 @@ char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t& length) {
 
 }  // namespace
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
+void LowerInPlace(std::string& text) {
+  for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  LowerInPlace(lower);
   return lower;
 }
 
@@ -81,31 +117,21 @@ std::string EscapeForDisplay(std::string_view text) {
 }
 
 std::string HideSecrets(std::string_view command) {
-  // Most commands do not name EnableCheats at all.
-  constexpr std::string_view kCheats = "enablecheats";
-  const auto folded_equal = [](char a, char b) {
-    return a == b || (a >= 'A' && a <= 'Z' && a - 'A' + 'a' == b);
-  };
-  if (std::search(command.begin(), command.end(), kCheats.begin(), kCheats.end(), folded_equal) ==
-      command.end()) {
+  // Most commands do not name EnableCheats at all; a backslash may split the name in a quoted
+  // word ("Enable\Cheats").
+  if (std::search(command.begin(), command.end(), kCheats.begin(), kCheats.end(), FoldedEqual) ==
+          command.end() &&
+      command.find('\\') == std::string_view::npos) {
     return std::string(command);
   }
   std::string out;
   std::size_t copied = 0;
   ForEachConsolePart(command, [&](const ConsolePart& part) {
-    std::size_t start = part.begin;
-    while (start < part.part_end && IsBlank(command[start])) ++start;
-    std::size_t end = start;
-    while (end < part.part_end && !IsBlank(command[end])) ++end;
-    if (Lower(command.substr(start, end - start)) != "enablecheats") return;
-    for (std::size_t i = end; i < part.part_end; ++i) {
-      if (!IsBlank(command[i])) {
-        out.append(command, copied, end - copied);
-        out += " ***";
-        copied = part.part_end;
-        return;
-      }
-    }
+    const std::size_t shown = CheatsWordEnd(command.substr(0, part.part_end), part.begin);
+    if (shown == 0) return;
+    out.append(command, copied, shown - copied);
+    out += " ***";
+    copied = part.part_end;
   });
   out.append(command, copied);
   return out;

@@ -8,8 +8,11 @@
 
 namespace quillmark {
 
-// ASCII letters A-Z become a-z; every other byte is kept.
+// ASCII letters A-Z become a-z; every other byte is kept. Letters beyond ASCII keep their case
+// on purpose: folding them depends on a locale and a Unicode version, and the game's own commands
+// are ASCII.
 std::string Lower(std::string_view text);
+void LowerInPlace(std::string& text);
 
 // `text` (UTF-8) as it may be shown in one line: control characters (below 0x20, and 0x7F)
 // become escapes such as \x0A, and the characters that break a line or make a line read
@@ -17,9 +20,11 @@ std::string Lower(std::string_view text);
 // U+FEFF) become escapes such as \u{202E}. Everything else is kept as it is.
 std::string EscapeForDisplay(std::string_view text);
 
-// The command (UTF-8) as it may be shown: in every part the console runs (see console_line.h),
-// the arguments of "EnableCheats" (any letter case), the server's admin password, become "***".
-// Other text is returned unchanged.
+// The command (UTF-8) as it may be shown: in every part the console runs (see console_line.h)
+// whose name is EnableCheats in any letter case, as a plain word, a word in double quotes
+// ("EnableCheats" or "Enable\Cheats") or the start of a word that goes on with no letter or
+// digit (EnableCheats"pw"), whatever follows the name (the server's admin password) becomes
+// " ***". Other text is returned unchanged.
 std::string HideSecrets(std::string_view command);
 
 // `text` (UTF-8) cut to at most `limit` characters (code points); a cut text ends in "…", which

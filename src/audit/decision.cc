@@ -5,7 +5,6 @@
 
 #include "audit/audit_text.h"
 #include "audit/console_line.h"
-#include "host/host_text.h"
 #include "host/unicode.h"
 
 namespace quillmark {
@@ -25,7 +24,9 @@ std::string CommandWord(HostView command) {
   while (start < command.size() && command[start] == HostChar(' ')) ++start;
   std::size_t end = start;
   while (end < command.size() && command[end] != HostChar(' ')) ++end;
-  return Lower(NarrowUnits(command.data() + start, end - start));
+  std::string word = host::Utf16ToUtf8(command.data() + start, end - start);
+  LowerInPlace(word);
+  return word;
 }
 
 Decision DecideCommand(const AllowList& rules, HostView command, std::string_view eos_id,

@@ -37,7 +37,9 @@ struct PartTrace {
 };
 
 // The command word of a command or a part: its first piece when split at spaces (empty pieces
-// dropped), as narrow text, lower-cased; empty when there is none.
+// dropped), as UTF-8 (a lone surrogate as U+FFFD), its ASCII letters lower-cased; empty when
+// there is none. The allow-list compares it with its entries byte for byte, so a word in any
+// language matches an entry that spells it, and "?" matches only "?".
 std::string CommandWord(HostView command);
 
 // Decides `command` for the player whose EOS id is `eos_id` (UTF-8) by `rules`: a part passes

@@ -9,16 +9,31 @@
 #include <iterator>
 #include <sstream>
 
+#include "base/url_mask.h"
 #include "host/host.h"
 
 namespace quillmark {
 namespace {
 
+// The JSON library's message as it may be shown: cut, and every URL it quotes from the file
+// masked (cut first, so that a message quoting a huge token costs little; a URL cut short is
+// masked all the same).
 std::string Quoted(const std::string& message) {
-  if (message.size() <= kMaxQuotedMessage) return message;
+  if (message.size() <= kMaxQuotedMessage) return MaskUrlsIn(message);
   std::size_t end = kMaxQuotedMessage;
   while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80) --end;
-  return message.substr(0, end) + "\xE2\x80\xA6";
+  return MaskUrlsIn(message.substr(0, end)) + "\xE2\x80\xA6";
+}
+
+// The library's message with the place it names (" at line L, column C") replaced by ours, so
+// that a message never names two places.
+std::string WithPlace(std::string message, std::size_t line, std::size_t column) {
+  constexpr std::string_view kAt = " at line ";
+  const std::size_t at = message.find(kAt);
+  const std::size_t end = at == std::string::npos ? at : message.find(':', at);
+  if (end == std::string::npos) return message;
+  return message.replace(at, end - at,
+                         " at line " + std::to_string(line) + ", column " + std::to_string(column));
 }
 
 // Line and column (from 1) of byte `offset`.
@@ -93,6 +108,10 @@ std::string ConfigPath() {
 }
 
 nlohmann::json ReadConfigFile(const std::string& path) {
+  return ParseConfigText(ReadConfigText(path));
+}
+
+std::string ReadConfigText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file.is_open()) throw ConfigError("Can't open config.json");
   std::error_code ignored;
@@ -105,9 +124,9 @@ nlohmann::json ReadConfigFile(const std::string& path) {
   char chunk[1 << 16];
   while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
     text.append(chunk, static_cast<std::size_t>(file.gcount()));
-    if (text.size() > kMaxConfigBytes) break;
+    if (text.size() > kMaxConfigBytes) throw TooLarge();
   }
-  return ParseConfigText(std::move(text));
+  return text;
 }
 
 nlohmann::json ParseConfigText(std::string text) {
@@ -123,7 +142,7 @@ nlohmann::json ParseConfigText(std::string text) {
     // Where, from the byte the library stopped at: its own line and column say column 0 when
     // that byte is a line break.
     const auto [line, column] = Where(text, e.byte > 0 ? e.byte - 1 : 0);
-    throw ConfigError(Quoted(e.what()), line, column);
+    throw ConfigError(Quoted(WithPlace(e.what(), line, column)), line, column);
   } catch (const nlohmann::json::exception& e) {  // a number out of range
     throw ConfigError(Quoted(e.what()));
   }

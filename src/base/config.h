@@ -46,12 +46,15 @@ std::string ConfigPath();
 
 // The document in the file at `path`. Throws ConfigError with "Can't open config.json" when the
 // file cannot be opened, with one sentence when it is larger than kMaxConfigBytes or nests
-// deeper than kMaxConfigDepth, and with the JSON library's parse-error message (cut to
-// kMaxQuotedMessage characters) when it is not JSON. A leading UTF-8 byte order mark is
+// deeper than kMaxConfigDepth, and with the JSON library's parse-error message when it is not
+// JSON: cut to kMaxQuotedMessage characters, every URL it quotes masked (MaskUrlsIn), and the
+// place it names the error's own Line() and Column(). A leading UTF-8 byte order mark is
 // skipped, comments are refused, text after the first complete value is ignored, and a repeated
 // key keeps its last value. Any thread.
 nlohmann::json ReadConfigFile(const std::string& path);
-// The same for the file's contents, already read.
+// The same in two steps: the file's bytes (throwing ConfigError when it cannot be opened or is
+// larger than kMaxConfigBytes), then their document.
+std::string ReadConfigText(const std::string& path);
 nlohmann::json ParseConfigText(std::string text);
 
 }  // namespace quillmark

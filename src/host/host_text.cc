@@ -35,15 +35,6 @@ std::string FStringToNarrow(const FString& text) {
   return std::string(buffer, length);
 }
 
-std::string NarrowUnits(const HostChar* units, std::size_t length) {
-  std::string narrow(length, '?');
-  for (std::size_t i = 0; i < length; ++i) {
-    const auto unit = static_cast<std::uint16_t>(units[i]);
-    if (unit <= 0x7F) narrow[i] = static_cast<char>(unit);
-  }
-  return narrow;
-}
-
 std::string FStringToUtf8(const FString& text) {
   const HostChar* units = *text;
   std::size_t length = 0;

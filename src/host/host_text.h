@@ -1,6 +1,6 @@
-// Conversions between the engine's texts and the plugin's: host text to narrow text (for the
-// command word, which the allow-list matches as it always has) and to UTF-8 (for everything
-// shown), printf-style formatting into a new FString, and giving an FString's buffer back.
+// Conversions between the engine's texts and the plugin's: host text to narrow text (for texts
+// the plugin itself formatted, which are ASCII) and to UTF-8 (for everything the players and the
+// server give), printf-style formatting into a new FString, and giving an FString's buffer back.
 #pragma once
 
 #include <cstddef>
@@ -16,11 +16,9 @@ namespace quillmark {
 // working buffer from FMemory, given back before returning (also when an exception passes).
 std::string FStringToNarrow(const FString& text);
 
-// Narrow text of `length` units, by the same rule as FStringToNarrow (a zero unit included).
-std::string NarrowUnits(const HostChar* units, std::size_t length);
-
 // UTF-8 of `text`, up to its first zero unit: how every text the plugin shows (names, commands,
-// the server label) and the EOS id are kept, so that no letter of any language is lost. A lone
+// the server label), the command word and the EOS id are kept, so that no letter of any
+// language is lost. A lone
 // UTF-16 surrogate becomes U+FFFD. Does not change `text`; allocates nothing but its result.
 std::string FStringToUtf8(const FString& text);
 

@@ -2,6 +2,7 @@
 #include "notify/delivery.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -102,6 +103,7 @@ struct Delivery::Queue {
   bool stopped = false;      // Discord does not know the webhook
   std::size_t split = 0;     // while finding a refused embed: at most this many per post
   std::size_t suspects = 0;  // items at the head under suspicion
+  bool last_chance = false;  // the stop has given it its last post
 
   // The gap at the end of the queue, unless it is in the post in flight: notifications omitted
   // for `poster` are counted into it. (One that went out stays as Discord may have shown it.)
@@ -137,6 +139,10 @@ struct Delivery::Inbox {
   };
   std::mutex mutex;
   std::vector<Entry> entries;
+  // The framework answers on the game thread during a frame, and never while the plugin stops;
+  // a host that answers on threads of its own can be heard during the stop.
+  const std::thread::id game_thread = std::this_thread::get_id();
+  std::atomic<bool> answers_off_frames{false};
 };
 
 Delivery::Delivery(DeliveryOptions options, PostTransport& transport, Clock clock, Log log_error)
@@ -213,6 +219,10 @@ void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
 void Delivery::PostIfDue(Queue& queue, DeliveryClock::time_point now) {
   if (stopping_ || queue.stopped || queue.in_flight > 0 || queue.items.empty()) return;
   if (now < queue.not_before || now < global_resume_) return;
+  Post(queue, now);
+}
+
+void Delivery::Post(Queue& queue, DeliveryClock::time_point now) {
   queue.JoinGaps();
   // As many waiting items as fit one post, in order, all under the same name.
   const std::size_t most = queue.split > 0 ? queue.split : kMaxEmbeds;
@@ -239,6 +249,7 @@ void Delivery::PostIfDue(Queue& queue, DeliveryClock::time_point now) {
       queue.url, body,
       [inbox = std::weak_ptr<Inbox>(inbox_), url = queue.url, post = queue.post](PostResult r) {
         if (const auto alive = inbox.lock()) {
+          if (std::this_thread::get_id() != alive->game_thread) alive->answers_off_frames = true;
           std::lock_guard lock(alive->mutex);
           alive->entries.push_back({url, post, std::move(r)});
         }
@@ -270,25 +281,44 @@ void Delivery::TakeResults(DeliveryClock::time_point now) {
 
 Delivery::Left Delivery::Stop(std::chrono::milliseconds timeout) {
   // A real wait, whatever clock the queues run on.
-  const auto until = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto remaining = [deadline] { return deadline - std::chrono::steady_clock::now(); };
   const auto posting = [this] {
     return std::any_of(queues_.begin(), queues_.end(),
                        [](const auto& q) { return q.second->in_flight > 0; });
   };
-  stopping_ = true;  // nothing new is posted
+  const bool heard = inbox_->answers_off_frames;
+  stopping_ = true;  // nothing is posted from here on but the last chances below
   for (;;) {
     TakeResults(clock_());
-    if (!posting() || std::chrono::steady_clock::now() >= until) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // A last chance for what waits: one batch for each webhook with no post in flight (so that
+    // the channel keeps the order), when its pace lets it go before the wait is over.
+    for (auto& [url, entry] : queues_) {
+      Queue& queue = *entry;
+      if (queue.last_chance || queue.stopped || queue.in_flight > 0 || queue.items.empty()) {
+        continue;
+      }
+      queue.last_chance = true;
+      const auto due = std::max(queue.not_before, global_resume_) - clock_();
+      if (due > remaining()) continue;
+      if (due.count() > 0) std::this_thread::sleep_for(due);
+      Post(queue, clock_());
+    }
+    if (!heard || !posting() || remaining().count() <= 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   Left left;
   for (const auto& [url, queue] : queues_) {
-    for (std::size_t i = 0; i < queue->in_flight; ++i) {
-      left.unknown += queue->items[i].gap > 0 ? 0 : 1;
+    for (std::size_t i = 0; i < queue->items.size(); ++i) {
+      const Item& item = queue->items[i];
+      if (item.gap > 0) {
+        left.omitted += item.gap;
+      } else if (i < queue->in_flight) {
+        ++left.unknown;
+      }
     }
   }
   left.not_posted = waiting_ - left.unknown;
-  left.omitted = counters_.omitted;
   return left;
 }
 

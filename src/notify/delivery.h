@@ -91,15 +91,20 @@ class Delivery {
   // Takes in the results that have come back and posts what is due. Every frame.
   void Tick();
 
-  // What a stop leaves behind: notifications never posted, and notifications whose post was
-  // still in flight, so that whether they arrived is not known.
+  // What a stop leaves undelivered: notifications never posted, notifications whose post had
+  // no answer that reached the delivery, so that whether they arrived is not known, and
+  // notifications counted as omitted whose gap embed the channel has not shown.
   struct Left {
     std::size_t not_posted = 0;
     std::size_t unknown = 0;
-    std::uint64_t omitted = 0;  // counted past the bound since the start
+    std::uint64_t omitted = 0;
+    bool operator==(const Left&) const = default;
   };
-  // Waits at most `timeout` for the posts in flight (taking their results in, posting nothing
-  // new), then says what is left.
+  // Stops delivery, within `timeout` of real time: each webhook with no post in flight and
+  // notifications waiting gets one last post (a batch), once its pace lets it go within the
+  // time; when the host has answered on threads of its own (the framework answers only on a
+  // frame, and none comes while the plugin stops), it also waits for the answers of the posts
+  // in flight, taking them in. Nothing is posted afterwards. Says what is left.
   Left Stop(std::chrono::milliseconds timeout);
 
   // Notifications handed over and neither delivered, refused, counted as omitted nor given up.
@@ -119,6 +124,7 @@ class Delivery {
 
   Queue& QueueFor(const std::string& webhook);
   void PostIfDue(Queue& queue, DeliveryClock::time_point now);
+  void Post(Queue& queue, DeliveryClock::time_point now);
   void Take(Queue& queue, std::uint64_t post, PostResult result, DeliveryClock::time_point now);
   void Delivered(Queue& queue, const PostResult& result, DeliveryClock::time_point now);
   void RateLimited(Queue& queue, const PostResult& result, DeliveryClock::time_point now);

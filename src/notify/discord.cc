@@ -9,6 +9,7 @@
 
 #include "audit/audit_text.h"
 #include "base/logger.h"
+#include "base/url_mask.h"
 #include "host/host.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
@@ -26,10 +27,11 @@ void ReadSetting(const nlohmann::json& discord, const char* key, long long low, 
     setting = static_cast<std::remove_reference_t<decltype(setting)>>(value->get<long long>());
     return;
   }
-  problems.push_back({fmt::format("/discord/{}", key),
-                      fmt::format("config.json: \"discord\".\"{}\" must be a whole number from "
-                                  "{} to {}, but is {}: {} applies",
-                                  key, low, high, CutCharacters(value->dump(), 100), setting)});
+  problems.push_back(
+      {fmt::format("/discord/{}", key),
+       fmt::format("config.json: \"discord\".\"{}\" must be a whole number from "
+                   "{} to {}, but is {}: {} applies",
+                   key, low, high, CutCharacters(MaskUrlsIn(value->dump()), 100), setting)});
 }
 
 void ReadDeliveryOptions(const nlohmann::json& discord, DeliveryOptions& options,
@@ -191,15 +193,16 @@ void ReconfigureNotifier(const DeliveryOptions& options) {
 void StopNotifier() {
   if (!TheDelivery()) return;
   AsaApi::GetCommands().RemoveOnTickCallback(FString(kTickId));
-  // Under the framework results come only on a later frame, so the wait is mostly for hosts
-  // that call back on their own threads; what is still in flight may yet arrive at Discord.
+  // Under the framework a post's answer comes only on a later frame, and the framework drops it
+  // when it unloads the plugin: what was in flight may well have arrived at Discord.
   const Delivery::Left left = TheDelivery()->Stop(std::chrono::seconds(1));
   TheDelivery().reset();
   if (left.not_posted + left.unknown + left.omitted > 0) {
     LogError(
         fmt::format("Discord delivery stopped with the plugin: {} notifications not posted, "
-                    "{} being posted with no answer yet, {} omitted while the queue was "
-                    "full; the server log has their commands",
+                    "{} posted whose answer did not reach the plugin before it stopped, {} "
+                    "omitted while the queue was full and not yet counted in the channel; "
+                    "the server log has their commands",
                     left.not_posted, left.unknown, left.omitted));
   }
 }

@@ -40,9 +40,11 @@ NotifySettings ReadNotifySettings(const nlohmann::json& config,
 void StartNotifier(const DeliveryOptions& options);
 // A new configuration's pace and bound, from now on. Game thread.
 void ReconfigureNotifier(const DeliveryOptions& options);
-// Stops delivering: waits at most about a second for the posts in flight (the host gives the
-// plugin no later chance) and writes one error line when notifications were not delivered. No
-// callback of the plugin runs after it. Game thread.
+// Stops delivering within about a second (the host gives the plugin no later chance): what
+// waits gets one last post per webhook (see Delivery::Stop), and one error line says what the
+// channel was not shown, when anything: notifications not posted, posted without an answer
+// that reached the plugin, or counted as omitted without the channel's saying so. No callback
+// of the plugin runs after it. Game thread.
 void StopNotifier();
 
 // What a notification tells, which sets its embed's title and colour.

@@ -23,24 +23,79 @@
 namespace quillmark {
 namespace {
 
-bool started = false;
+enum class State { kStopped, kWaitingForConfiguration, kPolicing };
+State state = State::kStopped;
+
+// While no configuration is in force, a line says so at most this often.
+constexpr float kReminderSeconds = 60;
+constexpr HostChar kReminderId[] = HOST_TEXT("quillmark.unpoliced");
+
+struct Reminder {
+  std::string why;    // config.json's last error
+  float seconds = 0;  // since the last line
+};
+Reminder& TheReminder() {
+  static Reminder reminder;
+  return reminder;
+}
+
+// The line said at start-up, right after the error line, and then with the error in it.
+void Remind(bool with_why) {
+  std::string line =
+      "Console commands reach the game unpoliced and unaudited until config.json loads";
+  if (with_why) line += " (" + TheReminder().why + ")";
+  LogError(line + ": mend it and send quillmark.reload over RCON");
+}
+
+// No configuration could be read at start-up: say so now and once a minute, and let a reload
+// over RCON (already registered) start policing.
+void WaitForConfiguration(const std::string& why) {
+  TheReminder() = {why, 0};
+  Remind(false);
+  AsaApi::GetCommands().AddOnTickCallback(FString(kReminderId), [](float seconds) {
+    try {
+      Reminder& reminder = TheReminder();
+      reminder.seconds += seconds;
+      if (reminder.seconds < kReminderSeconds) return;
+      reminder.seconds = 0;
+      Remind(true);
+    } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the line
+    }
+  });
+  state = State::kWaitingForConfiguration;
+}
 
 }  // namespace
 
 void InitPlugin() {
   (void)CurrentConfiguration();  // made first, so that it outlives the logger at exit
   CreatePluginLogger();
+  AddRconReloadCommand();
+  state = State::kWaitingForConfiguration;
   try {
     LoadConfiguration();
   } catch (const std::exception& e) {
     LogError(e.what());
+    WaitForConfiguration(e.what());
     throw;
   }
+  StartPolicing();
+}
+
+bool Policing() { return state == State::kPolicing; }
+
+void StartPolicing() {
+  if (state != State::kWaitingForConfiguration) return;
+  AsaApi::GetCommands().RemoveOnTickCallback(FString(kReminderId));
   StartNotifier(CurrentConfiguration().notify.delivery);
   host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
   host::InstallHook(kRconPacketHook, &RconHandler, &SavedRconPacket);
-  AddReloadCommands();
-  started = true;
+  AddConsoleReloadCommand();
+  state = State::kPolicing;
+}
+
+void StillWaitingForConfiguration(const std::string& why) {
+  if (state == State::kWaitingForConfiguration) TheReminder().why = why;
 }
 
 void ShutdownPlugin() {
@@ -53,12 +108,14 @@ void ShutdownPlugin() {
   // back by the host's thread pool a few seconds from now, after all of that has unwound.
   host::ModulePin pin;
   pin.ReleaseLater();
-  if (started) {
-    RemoveReloadCommands();
+  if (state == State::kPolicing) {
     host::RemoveHook(kConsoleCommandHook, &CommandHandler);
     host::RemoveHook(kRconPacketHook, &RconHandler);
-    started = false;
+  } else if (state == State::kWaitingForConfiguration) {
+    AsaApi::GetCommands().RemoveOnTickCallback(FString(kReminderId));
   }
+  if (state != State::kStopped) RemoveReloadCommands();
+  state = State::kStopped;
   StopNotifier();
   SavedConsoleCommand = nullptr;
   SavedRconPacket = nullptr;
@@ -92,7 +149,7 @@ int HOST_WINAPI DllMain(void* /*module*/, unsigned long reason, void* /*reserved
   constexpr unsigned long kProcessDetach = 0;
   // A host that unloads the library without calling Plugin_Unload: take the handlers off, which
   // waits for nothing. The rest goes with the library.
-  if (reason == kProcessDetach && quillmark::started) {
+  if (reason == kProcessDetach && quillmark::Policing()) {
     try {
       host::RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
       host::RemoveHook(quillmark::kRconPacketHook, &quillmark::RconHandler);

@@ -5,21 +5,36 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "host/host.h"
 
 namespace quillmark {
 
-// Creates the logger over the host's sinks, loads config.json and puts the command handler in
-// front of the game's console-command function and the RCON handler in front of its RCON packet
-// handler. When the configuration cannot be loaded, its
-// error's text is logged at error level and the error is thrown on: nothing is installed. Game
-// thread.
+// Creates the logger over the host's sinks, registers the RCON command "quillmark.reload", loads
+// config.json and starts policing (see StartPolicing). When the configuration cannot be loaded,
+// its error's text is logged at error level, the plugin waits for a configuration and the
+// error is thrown on: nothing is policed, a line at most once a minute says so, and a reload
+// over RCON that loads the file starts policing. Game thread.
 void InitPlugin();
 
-// Takes the handlers off and forgets everything the start made (configuration, logger,
-// server label), so that InitPlugin may run again, and keeps the library loaded for a few
-// seconds after the framework frees it. Game thread.
+// Whether console commands are policed: a configuration is in force and the handler installed.
+// Game thread.
+bool Policing();
+
+// Puts the configuration in force to work: delivery started, the command handler in front of the
+// game's console-command function, the RCON handler in front of its RCON packet handler, and the
+// console command "quillmark.reload" registered.
+// Nothing when the plugin already polices or is stopped. Game thread.
+void StartPolicing();
+
+// While the plugin waits for a configuration: `why` config.json still does not load, which the
+// reminder says from now on. Game thread.
+void StillWaitingForConfiguration(const std::string& why);
+
+// Takes the handlers and the commands off and forgets everything the start made
+// (configuration, logger, server label), so that InitPlugin may run again, and keeps the
+// library loaded for a few seconds after the framework frees it. Game thread.
 void ShutdownPlugin();
 
 }  // namespace quillmark

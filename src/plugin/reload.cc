@@ -11,6 +11,7 @@
 #include "host/libraries.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
+#include "plugin/plugin.h"
 
 namespace quillmark {
 namespace {
@@ -64,34 +65,47 @@ void OnRconReload(RCONClientConnection* connection, RCONPacket* packet, UWorld* 
 
 }  // namespace
 
-void AddReloadCommands() {
-  const FString name(HOST_TEXT("quillmark.reload"));
-  AsaApi::GetCommands().AddConsoleCommand(name, &OnConsoleReload);
-  AsaApi::GetCommands().AddRconCommand(name, &OnRconReload);
+constexpr HostChar kReloadCommand[] = HOST_TEXT("quillmark.reload");
+
+void AddRconReloadCommand() {
+  AsaApi::GetCommands().AddRconCommand(FString(kReloadCommand), &OnRconReload);
+}
+
+void AddConsoleReloadCommand() {
+  AsaApi::GetCommands().AddConsoleCommand(FString(kReloadCommand), &OnConsoleReload);
 }
 
 void RemoveReloadCommands() {
-  const FString name(HOST_TEXT("quillmark.reload"));
+  const FString name(kReloadCommand);
   AsaApi::GetCommands().RemoveConsoleCommand(name);
   AsaApi::GetCommands().RemoveRconCommand(name);
 }
 
 std::string ReloadConfiguration(std::string_view asked_by) {
+  const bool policing = Policing();
   nlohmann::json document;
   try {
     document = ReadConfigFile(ConfigPath());
   } catch (const ConfigError& e) {
-    LogError(fmt::format(
-        "config.json was not reloaded (asked by {}); the rules in force are unchanged: {}",
-        asked_by, e.what()));
-    return fmt::format("config.json was not reloaded; the rules in force are unchanged: {}",
-                       e.what());
+    const std::string_view verb = policing ? "reloaded" : "loaded";
+    const std::string_view outcome =
+        policing ? "the rules in force are unchanged" : "console commands are still not policed";
+    LogError(fmt::format("config.json was not {} (asked by {}); {}: {}", verb, asked_by, outcome,
+                         e.what()));
+    if (!policing) StillWaitingForConfiguration(e.what());
+    return fmt::format("config.json was not {}; {}: {}", verb, outcome, e.what());
   }
   UseConfiguration(std::move(document));
-  ReconfigureNotifier(CurrentConfiguration().notify.delivery);
+  if (policing) {
+    ReconfigureNotifier(CurrentConfiguration().notify.delivery);
+  } else {
+    StartPolicing();
+  }
   const std::string in_force = InForce(CurrentConfiguration());
-  LogInfo(fmt::format("config.json reloaded (asked by {}): {}", asked_by, in_force));
-  return fmt::format("config.json reloaded: {}", in_force);
+  const std::string_view outcome =
+      policing ? "reloaded" : "loaded, and console commands are policed from now on";
+  LogInfo(fmt::format("config.json {} (asked by {}): {}", outcome, asked_by, in_force));
+  return fmt::format("config.json {}: {}", outcome, in_force);
 }
 
 }  // namespace quillmark

@@ -11,14 +11,17 @@
 
 namespace quillmark {
 
-// Registers and takes away both commands. Game thread.
-void AddReloadCommands();
+// Register the RCON command and the console command; RemoveReloadCommands takes away both (or
+// the one registered). Game thread.
+void AddRconReloadCommand();
+void AddConsoleReloadCommand();
 void RemoveReloadCommands();
 
-// Reads config.json again and, when it loads, puts it in force with the notifier's new pace;
-// writes one log line either way, naming `asked_by`. Returns the answer for whoever asked: what
-// is now in force (never the webhook itself), or why nothing changed. Throws only when memory
-// runs out. Game thread.
+// Reads config.json again and, when it loads, puts it in force with the notifier's new pace, or,
+// when the plugin started without a configuration, starts policing with it; writes one log line
+// either way, naming `asked_by`. Returns the answer for whoever asked: what is now in force
+// (never the webhook itself), or why nothing changed. Throws only when memory runs out. Game
+// thread.
 std::string ReloadConfiguration(std::string_view asked_by);
 
 }  // namespace quillmark

@@ -56,7 +56,16 @@ INSTANTIATE_TEST_SUITE_P(
                       SecretCase{"fly|EnableCheats pw|ghost", "fly|EnableCheats ***|ghost"},
                       SecretCase{"fly\nenablecheats pw", "fly\nenablecheats ***"},
                       SecretCase{"say \"a|b\" EnableCheats pw", "say \"a|b\" EnableCheats pw"},
-                      SecretCase{"", ""}));
+                      // The name in double quotes, in any case, escaped, or run into the password.
+                      SecretCase{"\"EnableCheats\" hunter2", "\"EnableCheats\" ***"},
+                      SecretCase{"give|  \"ENABLECHEATS\"hunter2", "give|  \"ENABLECHEATS\" ***"},
+                      SecretCase{"\"Enable\\Cheats\" hunter2", "\"Enable\\Cheats\" ***"},
+                      SecretCase{"\"EnableCheats hunter2\"", "\"EnableCheats ***"},
+                      SecretCase{"EnableCheats\"hunter2\"", "EnableCheats ***"},
+                      SecretCase{"fly\r\nenablecheats;hunter2", "fly\r\nenablecheats ***"},
+                      SecretCase{"\"EnableCheats\"", "\"EnableCheats\""},
+                      SecretCase{"\"EnableCheatsX\" pw", "\"EnableCheatsX\" pw"},
+                      SecretCase{"say \\ pw", "say \\ pw"}, SecretCase{"", ""}));
 
 TEST(AuditTextTest, CutCharactersCountsCodePointsAndMarksTheCut) {
   EXPECT_EQ(CutCharacters("abc", 3), "abc");

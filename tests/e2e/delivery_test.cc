@@ -14,7 +14,7 @@ namespace {
 
 using nlohmann::json;
 using quillmark::testing::Play;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 class DeliveryTest : public quillmark::testing::StandInTest {
  protected:
@@ -144,13 +144,27 @@ TEST_F(DeliveryTest, ADeadEndpointNeitherStallsTheGameNorGrows) {
   long long unknown = 0;
   long long omitted = 0;
   ASSERT_EQ(std::sscanf(stop->c_str() + 65,
-                        "%lld notifications not posted, %lld being posted with no answer yet, "
-                        "%lld omitted",
+                        "%lld notifications not posted, %lld posted whose answer did not reach "
+                        "the plugin before it stopped, %lld omitted",
                         &not_posted, &unknown, &omitted),
             3)
       << *stop;
   EXPECT_EQ(not_posted + unknown, 500);
   EXPECT_EQ(not_posted + unknown + omitted, commands + 1);  // and the RCON command that unloads
+}
+
+// An unload gives what waits its last post. With a host that answers on its own threads the
+// plugin hears every answer within the second, so that nothing is left to report.
+TEST_F(DeliveryTest, AnUnloadGivesWhatWaitsItsLastPostAndReportsOnlyWhatIsLeft) {
+  WriteConfig({{"white-list", {"say"}}});
+  const std::string script =
+      "join rex eos=E1\ncmd rex say 1\nsleep 0.2\n"  // answered: the host's threads are known
+      "cmd rex say 2\ncmd rex say 3\ncmd rex say 4\nrcon plugins.unload quillmark\n";
+  const Play heard = Run(script, {"--callbacks-on-worker"});
+  EXPECT_EQ(heard.exit_code, 0);
+  EXPECT_EQ(heard.err, "");
+  EXPECT_EQ(Lines(heard, "[ASA:Quillmark][error]"), 0u);
+  ExpectInOrder(4);
 }
 
 // When an endpoint that was down comes back after the queue overflowed, one embed says how many

@@ -12,7 +12,7 @@ namespace {
 
 using quillmark::testing::Play;
 using quillmark::testing::SetEnvironment;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 class LoaderTest : public quillmark::testing::StandInTest {
  protected:
@@ -74,6 +74,13 @@ TEST_F(LoaderTest, PluginInfoIsReadAsTheFrameworkReadsIt) {
   EXPECT_EQ(kept.framework.front(), "[API][info] Loaded plugin Quillmark V2 (No description)");
   EXPECT_EQ(kept.rcon, std::vector<std::string>{"Failed to unload plugin - unloading is disabled "
                                                 "(PreventUnloading=true)"});
+  // The server's end leaves it loaded too, holding what a loaded plugin holds: no leak.
+  EXPECT_EQ(kept.err.rfind("quillmark-sim: the plugin stays loaded at the end: unloading is "
+                           "disabled (PreventUnloading=true); the ",
+                           0),
+            0u)
+      << kept.err;
+  EXPECT_EQ(kept.err.find("not given back"), std::string::npos);
 
   // The one the release package holds.
   std::ofstream(info, std::ios::binary | std::ios::trunc)

@@ -117,4 +117,65 @@ TEST_F(ReloadTest, ByConsoleAndRconTheNextCommandMeetsTheNewRules) {
             2);
 }
 
+// Without a configuration at start-up nothing is policed; a reload over RCON that loads the
+// mended file puts it to work. A file the operator cannot put in place leaves config.json as it
+// was (here: still missing).
+TEST_F(ReloadTest, AStartWithoutAConfigurationWaitsForAReloadOverRcon) {
+  folder_.RemoveConfig();
+  const std::string mended = Beside("mended.json", json{{"white-list", {"give"}}});
+  const std::string missing = (folder_.Root() / "missing.json").string();
+  const Play play = Run(std::string("join rex eos=") + kRex + " name=Rex\n" +
+                        "cmd rex DestroyWildDinos\n"
+                        "config " +
+                        missing + "\nrcon quillmark.reload\nconfig " + mended +
+                        "\nrcon quillmark.reload\n"
+                        "cmd rex DestroyWildDinos\n"
+                        "cmd rex give 1\n");
+  EXPECT_EQ(play.exit_code, 0);
+  EXPECT_NE(play.err.find("line 3: cannot read " + missing + ": config.json is left as it was"),
+            std::string::npos)
+      << play.err;
+  EXPECT_EQ(play.game, (std::vector<std::string>{"rex ConsoleCommand: \"DestroyWildDinos\"",
+                                                 "rex ConsoleCommand: \"\"",
+                                                 "rex ConsoleCommand: \"give 1\""}));
+  EXPECT_EQ(play.rcon,
+            (std::vector<std::string>{
+                "config.json was not loaded; console commands are still not policed: Can't "
+                "open config.json",
+                "config.json loaded, and console commands are policed from now on: 1 white-list "
+                "entries, 0 admin entries, 0 EOS ids, webhook on"}));
+  EXPECT_TRUE(Has(play.log, "[error] Console commands reach the game unpoliced and unaudited"));
+  EXPECT_TRUE(Has(play.log, "Blocked player Rex"));
+  EXPECT_EQ(Embeds().size(), 2U);  // the commands after the reload
+}
+
+// A file that does not parse is reported at its place, the same in every message, and no
+// message shows the token of a webhook that the file holds, whichever key holds it.
+TEST_F(ReloadTest, AFileThatDoesNotParseIsPlacedRightAndShowsNoToken) {
+  const std::string secret = "https://discord.com/api/webhooks/77/s3cr3t-T0ken";
+  folder_.WriteConfig("{\"white-list\": [],\n \"old\": \"" + secret + "\\q\"}");
+  const std::string broken = Beside("broken.json", "{\n \"discordwh\": \"" + secret + "\n\"}");
+  const std::string mended = Beside("mended.json", json{{"white-list", {"give"}}});
+  const Play play = Run("config " + mended + "\nrcon quillmark.reload\nconfig " + broken +
+                        "\nrcon quillmark.reload\n");
+  EXPECT_EQ(play.out.find("s3cr3t"), std::string::npos) << play.out;
+  EXPECT_EQ(play.err.find("s3cr3t"), std::string::npos) << play.err;
+  // At start-up: the "q" after a backslash, line 2.
+  ASSERT_FALSE(play.log.empty());
+  EXPECT_NE(play.log[0].find("parse error at line 2, column 59: "), std::string::npos)
+      << play.log[0];
+  ASSERT_EQ(play.rcon.size(), 2U);
+  // At the reload: the line break inside the text, at its own place, not "column 0" of line 3.
+  EXPECT_EQ(play.rcon[1].rfind("config.json was not reloaded; the rules in force are unchanged: "
+                               "[json.exception.parse_error.101] parse error at line 2, column "
+                               "64: ",
+                               0),
+            0U)
+      << play.rcon[1];
+  EXPECT_NE(play.rcon[1].find("webhooks/77/****"), std::string::npos) << play.rcon[1];
+  EXPECT_TRUE(Has(play.log,
+                  "(asked by RCON); the rules in force are unchanged: "
+                  "[json.exception.parse_error.101] parse error at line 2, column 64: "));
+}
+
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 using nlohmann::json;
 using quillmark::testing::ParsePlay;
 using quillmark::testing::RunProcess;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 using quillmark::testing::Play;
 
@@ -158,7 +158,7 @@ TEST_P(SimServerStartFailureTest, OneErrorLineNoHookCommandsUntouched) {
   }
   const Play play = Run("join rex eos=E1\ncmd rex DestroyWildDinos\ncmd rex fly now\n");
   EXPECT_EQ(play.exit_code, 0);
-  ASSERT_EQ(play.log.size(), 1u) << play.out;
+  ASSERT_EQ(play.log.size(), 2u) << play.out;  // the error, and that nothing is policed
   EXPECT_EQ(play.log[0].rfind(std::string("[ASA:Quillmark][error] ") + GetParam().line, 0), 0u)
       << play.log[0];
   EXPECT_EQ(play.game, (std::vector<std::string>{"rex ConsoleCommand: \"DestroyWildDinos\"",
@@ -215,6 +215,48 @@ TEST_F(SimServerTest, BadOptionOrPluginExitsWithUsage) {
       RunProcess(QUILLMARK_SIM, {"--plugin", (folder_.Root() / "none.so").string()});
   EXPECT_EQ(bad_plugin.exit_code, 2);
   EXPECT_NE(bad_plugin.err.find("cannot load plugin"), std::string::npos);
+}
+
+// Every tool answers --help and -h with its usage on standard output and exit status 0.
+TEST_F(SimServerTest, ToolsAnswerHelpWithTheirUsage) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> asked = {
+      {QUILLMARK_SIM, {"--help"}},
+      {QUILLMARK_SIM, {"-h"}},
+      {QUILLMARK_SIM, {"--stats", "--help"}},
+      {QUILLMARK_SIM, {"check", "--help"}},
+      {QUILLMARK_SIM, {"explain", "--config", "c.json", "-h"}}};
+  if (!std::string(QUILLMARK_STANDIN).empty()) asked.push_back({QUILLMARK_STANDIN, {"--help"}});
+  for (const auto& [program, args] : asked) {
+    const auto result = RunProcess(program, args);
+    EXPECT_EQ(result.exit_code, 0) << program << " " << args.back();
+    EXPECT_EQ(result.out.rfind("usage: ", 0), 0u) << result.out;
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+// The dry run takes an empty EOS id (a player may have one, and an entry may name it), and
+// after "--" the command exactly as given, even one that begins with "-".
+TEST_F(SimServerTest, ExplainTakesAnyIdAndAnyCommand) {
+  WriteConfig(
+      {{"white-list", {"-fly"}}, {"admins", {{{"eosid", {""}}, {"allowed-commands", {"ghost"}}}}}});
+  const std::string config = (folder_.PluginDir() / "config.json").string();
+  const auto empty_id =
+      RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "", "--admin", "ghost"});
+  EXPECT_EQ(empty_id.exit_code, 0) << empty_id.err;
+  EXPECT_NE(empty_id.out.find("\"ghost\" is granted to the empty EOS id by /admins/0"),
+            std::string::npos)
+      << empty_id.out;
+  const auto dash =
+      RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "x", "--", "-fly", "1"});
+  EXPECT_EQ(dash.exit_code, 0);
+  EXPECT_NE(dash.out.find("\n  \"-fly 1\": \"-fly\" is white-listed by /white-list/0"),
+            std::string::npos)
+      << dash.out;
+  const auto plain =
+      RunProcess(QUILLMARK_SIM, {"explain", "--config", config, "--eos", "x", "--", "fly"});
+  EXPECT_EQ(plain.exit_code, 1);
+  EXPECT_NE(plain.out.find("\n  \"fly\": \"fly\" is not white-listed"), std::string::npos)
+      << plain.out;
 }
 
 // Discord fails for a while: the game goes on, one error line says so, and every notification

@@ -19,9 +19,11 @@
 
 #include "support/process.h"
 #include "support/server_folder.h"
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 namespace quillmark::testing {
+
+using tools::WebhookReceiver;
 
 // The number of characters (code points) of UTF-8 text, as Discord counts them.
 inline std::size_t Characters(const std::string& text) {

@@ -310,15 +310,89 @@ TEST_F(DeliveryTest, ResultsFromAnotherThreadAreTakenInOnAFrame) {
   EXPECT_EQ(Posts(), 2u);
 }
 
-TEST_F(DeliveryTest, StopCountsWhatIsNotDeliveredAndPostsNothingNew) {
+// At the stop what waits gets one last post, for each webhook whose pace lets it go within the
+// wait and that has no post in flight (the channel keeps the order); nothing is posted after.
+// Under the framework no answer comes while the plugin stops: what was posted is not known to
+// have arrived.
+TEST_F(DeliveryTest, AStopGivesWhatWaitsOneLastPostAndCountsWhatIsLeft) {
+  Make({6000, 10000});  // a post every 10 ms
   Send(1);
-  Send(2);
-  const Delivery::Left left = delivery_->Stop(50ms);  // no answer comes
-  EXPECT_EQ(left.not_posted, 1u);
-  EXPECT_EQ(left.unknown, 1u);
   Reply("204 No Content");
+  Send(2);  // waits for the pace...
+  Send(3);
+  Send(4, kOtherHook);  // ...while this webhook's post is in flight
+  Send(5, kOtherHook);
+  const Delivery::Left left = delivery_->Stop(1s);
+  ASSERT_EQ(Posts(), 3u);
+  EXPECT_EQ(Numbers(2), (std::vector<int>{2, 3}));
+  EXPECT_EQ(left, (Delivery::Left{1, 3, 0}));  // 5 not posted; 2, 3 and 4 not known
+  for (auto& post : transport_.Posts()) post.done({true, "204 No Content", {}});
   After(1h);
-  EXPECT_EQ(Posts(), 1u);
+  EXPECT_EQ(Posts(), 3u);
+
+  for (auto& post : transport_.Posts()) post.answered = true;
+  Make({30, 10000});  // a post every 2 s: not within the wait
+  Send(6);
+  Reply("204 No Content");
+  Send(7);
+  EXPECT_EQ(delivery_->Stop(100ms), (Delivery::Left{1, 0, 0}));
+  EXPECT_EQ(Posts(), 4u);
+}
+
+// Nothing is left when the channel was shown everything, the count of what was omitted
+// included.
+TEST_F(DeliveryTest, AStopLeavesNothingOnceTheOmittedAreCountedInTheChannel) {
+  Make({30, 2});
+  for (int n = 1; n <= 5; ++n) Send(n);  // 1 in flight, 2 waits, 3 to 5 omitted
+  Reply("204 No Content");
+  After(2s);
+  EXPECT_EQ(transport_.Descriptions(1).size(), 2u);  // 2 and the gap
+  Reply("204 No Content");
+  EXPECT_EQ(delivery_->Counters().omitted, 3u);
+  EXPECT_EQ(delivery_->Stop(0ms), Delivery::Left{});
+}
+
+// Answers every post at once with 204 on a thread of its own, as a host may.
+class AnsweringTransport final : public quillmark::PostTransport {
+ public:
+  ~AnsweringTransport() override {
+    for (std::thread& thread : threads_) thread.join();
+  }
+  bool Post(const std::string& /*url*/, const std::string& body,
+            std::function<void(quillmark::PostResult)> done) override {
+    bodies_.push_back(body);
+    threads_.emplace_back([done = std::move(done)] { done({true, "204 No Content", {}}); });
+    return true;
+  }
+  std::vector<std::string> bodies_;
+
+ private:
+  std::vector<std::thread> threads_;
+};
+
+// A host that answers on its own threads is heard during the stop: the post in flight is
+// answered, and what waits behind it gets its last post after it.
+TEST(DeliveryStopTest, AHostThatAnswersOnItsOwnThreadsIsHeardWhileItStops) {
+  AnsweringTransport transport;
+  Delivery delivery(
+      {6000, 10000}, transport, [] { return quillmark::DeliveryClock::now(); },
+      [](const std::string& line) { ADD_FAILURE() << line; });
+  const auto send = [&delivery](int n) {
+    delivery.Enqueue(kHook, "Audit",
+                     {MakeEmbed(quillmark::kBlockedTitle, "Executed: say " + std::to_string(n), 1),
+                      "P", std::chrono::system_clock::now()});
+  };
+  send(1);
+  while (delivery.Counters().delivered == 0) {
+    std::this_thread::sleep_for(1ms);
+    delivery.Tick();
+  }
+  std::this_thread::sleep_for(20ms);  // past the pace
+  send(2);                            // in flight at the stop
+  send(3);                            // waits behind it
+  EXPECT_EQ(delivery.Stop(1s), Delivery::Left{});
+  EXPECT_EQ(delivery.Counters().delivered, 3u);
+  EXPECT_EQ(transport.bodies_.size(), 3u);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ using quillmark::NotifySettings;
 using quillmark::PostToDiscord;
 using quillmark::ReadNotifySettings;
 using quillmark::testing::PluginFixture;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 constexpr char kMessage[] =
     "[Demo]\n Player: Rex (000201) \nExecuted: fly\nPosition: X=1.000 Y=2.000 Z=3.000\n";
@@ -355,9 +355,11 @@ TEST_F(DiscordTest, StopSaysWhatWasNotDelivered) {
   ASSERT_TRUE(receiver_.WaitForRequests(1, std::chrono::seconds(10)));
   quillmark::StopNotifier();
   EXPECT_EQ(Errors(), std::vector<std::string>{"Discord delivery stopped with the plugin: 1 "
-                                               "notifications not posted, 1 being posted with no "
-                                               "answer yet, 0 omitted while the queue was full; "
-                                               "the server log has their commands"});
+                                               "notifications not posted, 1 posted whose answer "
+                                               "did not reach the plugin before it stopped, 0 "
+                                               "omitted while the queue was full and not yet "
+                                               "counted in the channel; the server log has their "
+                                               "commands"});
 }
 
 }  // namespace

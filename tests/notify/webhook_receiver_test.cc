@@ -1,6 +1,6 @@
 // The Discord stand-in itself: it must refuse what Discord refuses and limit as Discord limits,
 // or the notifier's tests would pass against a receiver that accepts anything.
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -11,7 +11,7 @@
 namespace {
 
 using nlohmann::json;
-using quillmark::testing::JudgeWebhookBody;
+using quillmark::tools::JudgeWebhookBody;
 
 json Embed(const std::string& description) {
   return json{{"embeds", {{{"title", "t"}, {"description", description}, {"color", 65280}}}},
@@ -71,12 +71,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WebhookDescriptionTest, ShowsPosterTitleColourAndEachLine) {
   const std::string shown =
-      quillmark::testing::DescribeWebhookPost(Embed("line one\nline two").dump());
+      quillmark::tools::DescribeWebhookPost(Embed("line one\nline two").dump());
   EXPECT_EQ(shown,
             "[discord] Audit | t | colour #00FF00\n[discord]   line one\n[discord]   line two\n");
 }
 
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 struct Answer {
   int status = 0;

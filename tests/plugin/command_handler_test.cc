@@ -322,9 +322,16 @@ TEST_F(CommandHandlerTest, AdminPasswordNeverReachesTheLog) {
             std::vector<std::string>{Executed("E1", "enablecheats")});
   EXPECT_EQ(Run(admin, "enablecheatsx hunter2").messages,
             std::vector<std::string>{Blocked("E1", "enablecheatsx hunter2", true)});
+  // The name in double quotes runs EnableCheats too, alone or as a part of a chained line.
+  EXPECT_EQ(Run(admin, "\"EnableCheats\" s3cr3t").messages,
+            std::vector<std::string>{Blocked("E1", "\"EnableCheats\" ***", true)});
+  EXPECT_EQ(Run(admin, "fly|\"enableCHEATS\"s3cr3t").messages,
+            std::vector<std::string>{Blocked("E1", "fly|\"enableCHEATS\" ***", true) +
+                                     ", refused part 1 of 2: fly"});
   for (const std::string& line : sink_->Lines()) {
     EXPECT_EQ(line.find("hunter2 more"), std::string::npos);
     EXPECT_EQ(line.find("EnableCheats hunter2"), std::string::npos);
+    EXPECT_EQ(line.find("s3cr3t"), std::string::npos);
   }
 }
 

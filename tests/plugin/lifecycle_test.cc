@@ -1,6 +1,7 @@
 // Start-up and shutdown through the framework's entry points: the handler is installed only
-// after a complete start-up, a failed one logs exactly one error line, Plugin_Unload takes it
-// off, and start and stop alternate in one library. The loader's notifications start nothing.
+// after a complete start-up, a failed one says why and waits for a reload over RCON,
+// Plugin_Unload takes it off, and start and stop alternate in one library. The loader's
+// notifications start nothing.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,7 +14,7 @@
 #include "support/host_support.h"
 #include "support/recording_sink.h"
 #include "support/server_folder.h"
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 namespace {
 
@@ -96,7 +97,9 @@ struct FailedStart {
 class FailedStartUpTest : public LifecycleTest,
                           public ::testing::WithParamInterface<FailedStart> {};
 
-TEST_P(FailedStartUpTest, LogsOneErrorLineAndInstallsNothing) {
+// Nothing is policed until config.json loads: the error line, a line that says so right after
+// it and then once a minute, and a reload over RCON that puts the mended file to work.
+TEST_P(FailedStartUpTest, SaysSoOnceAMinuteUntilAReloadOverRconStartsPolicing) {
   if (GetParam().config == nullptr) {
     folder_.RemoveConfig();
   } else {
@@ -104,16 +107,38 @@ TEST_P(FailedStartUpTest, LogsOneErrorLineAndInstallsNothing) {
   }
   Plugin_Init();
   EXPECT_EQ(Hooks(), 0);
-  const auto messages = sink_->Messages();
-  ASSERT_EQ(messages.size(), 1u);
+  const std::string notice = "error: Console commands reach the game unpoliced and unaudited";
+  auto messages = sink_->Messages();
+  ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].rfind(std::string("error: ") + GetParam().error, 0), 0u) << messages[0];
+  EXPECT_EQ(messages[1].rfind(notice, 0), 0u) << messages[1];
   EXPECT_EQ(RunCommand("fly"), "fly");  // commands reach the game untouched, and unlogged
-  EXPECT_EQ(sink_->Messages().size(), 1u);
-  // Fixed, the file starts the plugin after an unload and a load.
-  Plugin_Unload();
-  folder_.WriteConfig("{}");
-  Plugin_Init();
+  sim::Tick(59.5F);
+  EXPECT_EQ(sink_->Messages().size(), 2u);
+  sim::Tick(1.0F);
+  messages = sink_->Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[2].rfind(notice + " until config.json loads (" + GetParam().error, 0), 0u)
+      << messages[2];
+
+  // Still broken: nothing changes, and the answer says so.
+  EXPECT_EQ(
+      sim::RunRconCommand(Host("quillmark.reload"))
+          .at(0)
+          .rfind(Host("config.json was not loaded; console commands are still not policed: "), 0),
+      0u);
+  EXPECT_EQ(Hooks(), 0);
+  folder_.WriteConfig(R"({"white-list": ["give"]})");
+  EXPECT_EQ(sim::RunRconCommand(Host("quillmark.reload")),
+            std::vector<HostText>{Host("config.json loaded, and console commands are policed from "
+                                       "now on: 1 white-list entries, 0 admin entries, 0 EOS ids, "
+                                       "webhook off")});
   EXPECT_EQ(Hooks(), 1);
+  EXPECT_EQ(RunCommand("fly"), "");  // blocked, and audited
+  EXPECT_EQ(sink_->Messages().back().rfind("info: Blocked player", 0), 0u);
+  const std::size_t lines = sink_->Messages().size();
+  sim::Tick(61.0F);  // no more reminders
+  EXPECT_EQ(sink_->Messages().size(), lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Configs, FailedStartUpTest,
@@ -129,7 +154,7 @@ TEST_F(LifecycleTest, MissingConfigLineIsExactlyTheErrorText) {
   folder_.RemoveConfig();
   Plugin_Init();
   const auto lines = sink_->Lines();
-  ASSERT_EQ(lines.size(), 1u);
+  ASSERT_EQ(lines.size(), 2u);  // and the line that commands are not policed
   EXPECT_EQ(lines[0].substr(14), " [ASA:Quillmark][error] Can't open config.json\r\n");
 }
 
@@ -138,7 +163,7 @@ TEST_F(LifecycleTest, MissingConfigLineIsExactlyTheErrorText) {
 // A reload that names another webhook sends what comes after it there; what waits for delivery
 // still goes where it was made for.
 TEST_F(LifecycleTest, ReloadKeepsEachWaitingNotificationWithItsWebhook) {
-  using Receiver = quillmark::testing::WebhookReceiver;
+  using Receiver = quillmark::tools::WebhookReceiver;
   Receiver receiver;
   receiver.SetFault(Receiver::Fault::kNeverAnswer);
   folder_.WriteConfig(nlohmann::json{{"discordwh", receiver.Url("1")}}.dump());

@@ -14,12 +14,12 @@
 
 #include "support/host_support.h"
 #include "support/recording_sink.h"
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 namespace {
 
 using quillmark::testing::RecordingSink;
-using quillmark::testing::WebhookReceiver;
+using quillmark::tools::WebhookReceiver;
 
 struct Outcome {
   bool success = false;

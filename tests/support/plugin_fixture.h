@@ -10,9 +10,11 @@
 #include "notify/discord.h"
 #include "sim/sim_control.h"
 #include "support/recording_sink.h"
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 namespace quillmark::testing {
+
+using tools::WebhookReceiver;
 
 class PluginFixture : public ::testing::Test {
  protected:

@@ -9,9 +9,9 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
-namespace quillmark::testing {
+namespace quillmark::tools {
 namespace {
 
 void StartWinsock() {
@@ -157,4 +157,4 @@ std::string WebhookReceiver::RefusingUrl() {
   return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/api/webhooks/1234/token";
 }
 
-}  // namespace quillmark::testing
+}  // namespace quillmark::tools

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/url_mask.h"
 #include "support/server_folder.h"
 
 namespace quillmark::tools {
@@ -26,14 +27,15 @@ struct FindingCase {
 };
 
 // Configurations name EOS ids as $A and $B.
-json Config(std::string text) {
+std::string Text(std::string text) {
   for (const auto& [mark, id] : {std::pair{"$A", kId}, std::pair{"$B", kOtherId}}) {
     for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark)) {
       text.replace(at, 2, id);
     }
   }
-  return json::parse(text);
+  return text;
 }
+json Config(const std::string& text) { return json::parse(Text(text)); }
 
 bool Has(const CheckReport& report, const FindingCase& c) {
   for (const Finding& finding : report.findings) {
@@ -117,6 +119,13 @@ INSTANTIATE_TEST_SUITE_P(
                     R"({"admins":[{"eosid":["$A"],"allowed-commands":["*fly"]}]})",
                     R"({"admins":[{"eosid":["$A"],"allowed-commands":["fly"]}]})",
                     "/admins/0/allowed-commands/0", kWarning, "not a wildcard"},
+        FindingCase{"white_list_bar", R"({"white-list":["give|fly"]})",
+                    R"({"white-list":["give\"|\"fly"]})", "/white-list/0", kWarning,
+                    "holds a \"|\" outside double quotes"},
+        FindingCase{"grant_line_break",
+                    R"({"admins":[{"eosid":["$A"],"allowed-commands":["fly\n"]}]})",
+                    R"({"admins":[{"eosid":["$A"],"allowed-commands":["fly"]}]})",
+                    "/admins/0/allowed-commands/0", kWarning, "holds a line break"},
         FindingCase{"white_list_empty_entry", R"({"white-list":["give",""]})",
                     R"({"white-list":["give"]})", "/white-list/1", kWarning, "empty"},
         FindingCase{"grant_empty", R"({"admins":[{"eosid":["$A"],"allowed-commands":[""]}]})",
@@ -207,6 +216,29 @@ TEST(ConfigCheckTest, RefusedFilesAreErrorsWithTheirPlace) {
       << FormatReport("config.json", report);
 }
 
+// The plugin keeps the last value of a repeated key and says nothing; the checker warns, at any
+// level, each repeat at its place.
+TEST(ConfigCheckTest, RepeatedKeysAreWarnedAtEveryLevel) {
+  const CheckReport report = CheckConfigText(Text(R"({"white-list": ["give"], "white-list": [],
+      "admins": [{"eosid": ["$A"], "allowed-commands": ["fly"]},
+                 {"eosid": ["$B"], "eosid": [], "allowed-commands": ["fly"]}],
+      "messages": {"sender": "a", "sender": "b", "sender": "c"}})"));
+  std::vector<std::string> repeated;
+  for (const Finding& finding : report.findings) {
+    if (finding.message.find("more than once") != std::string::npos) {
+      EXPECT_EQ(finding.severity, Severity::kWarning);
+      repeated.push_back(finding.path);
+    }
+  }
+  EXPECT_EQ(repeated, (std::vector<std::string>{"/white-list", "/admins/1/eosid",
+                                                "/messages/sender", "/messages/sender"}));
+  // The same key in two objects is no repeat.
+  EXPECT_EQ(CheckConfigText(Text(R"({"admins": [{"eosid": ["$A"], "allowed-commands": ["fly"]},
+      {"eosid": ["$B"], "allowed-commands": ["fly"]}]})"))
+                .ExitStatus(),
+            0);
+}
+
 TEST(ConfigCheckTest, NeverShowsTheWebhooksToken) {
   const char* const urls[] = {"https://discord.com/api/webhooks/123/s3cr3t-T0ken",
                               "https://discordapp.com/api/webhooks/123/s3cr3t-T0ken?wait=true",
@@ -219,6 +251,29 @@ TEST(ConfigCheckTest, NeverShowsTheWebhooksToken) {
   }
   EXPECT_EQ(MaskWebhook("https://discord.com/api/webhooks/123/tok"),
             "https://discord.com/api/webhooks/123/****");
+  // A webhook's URL under any key, quoted in a finding, in its place, or in the parser's
+  // message; the parser's place and the finding's are one.
+  const char* const texts[] = {
+      R"({"white-list": "https://discord.com/api/webhooks/1/s3cr3t"})",
+      R"({"white-list": ["https://discord.com/api/webhooks/1/s3cr3t x"]})",
+      R"({"https://discord.com/api/webhooks/1/s3cr3t": 1})",
+      R"({"discordwh": "https://discord.com/api/webhooks/1/t",
+          "discord": {"queue-limit": "https:\/\/discord.com\/api\/webhooks\/1\/s3cr3t"}})",
+      "{\"note\":\n \"https://discord.com/api/webhooks/1/s3cr3t\\q\"}",
+  };
+  for (const char* text : texts) {
+    const CheckReport report = CheckConfigText(text);
+    const std::string shown = FormatReport("config.json", report);
+    EXPECT_EQ(shown.find("s3cr3t"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("****"), std::string::npos) << shown;
+    const Finding& first = report.findings.at(0);
+    if (first.line != 0) {
+      EXPECT_NE(first.message.find(" at line " + std::to_string(first.line) + ", column " +
+                                   std::to_string(first.column) + ":"),
+                std::string::npos)
+          << shown;
+    }
+  }
 }
 
 }  // namespace

@@ -49,5 +49,40 @@ TEST(ExplainTest, NamesTheDecidingRule) {
   }
 }
 
+// What the dry run prints never shows the admin password, in any form the console runs, nor a
+// webhook's token that the file holds; command words are shown as typed, in any language.
+TEST(ExplainTest, ShowsWordsAsTypedAndHidesWhatIsSecret) {
+  const json config = json::parse(R"({
+    "white-list": ["ñandú", "https://discord.com/api/webhooks/1/s3cr3t"],
+    "admins": [{"eosid": [""], "allowed-commands": ["EnableCheats"]}]})");
+  struct Case {
+    const char* eos;
+    const char* command;
+    bool allowed;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"", "ñandú 1", true, "\"ñandú 1\": \"ñandú\" is white-listed by /white-list/0 (\"ñandú\")"},
+      {"x", "ÑANDÚ", false, "\"ÑandÚ\" is not white-listed"},
+      {"x", "https://discord.com/api/webhooks/1/s3cr3t/x", false,  // the console runs "https:"
+       "(\"https://discord.com/api/webhooks/1/****\")"},
+      {"", "EnableCheats hunter2", true,
+       "\"EnableCheats ***\": \"enablecheats\" is granted to the empty EOS id"},
+      {"", "ñandú|\"EnableCheats\"hunter2", false,
+       "2. \"\"EnableCheats\" ***\": \"\"enablecheats\" ***\" is not white-listed"},
+  };
+  for (const Case& c : cases) {
+    const Explanation explanation = Explain(config, c.eos, true, c.command);
+    std::string text;
+    for (const std::string& line : explanation.lines) text.append(line).append("\n");
+    EXPECT_EQ(explanation.allowed, c.allowed) << c.command << "\n" << text;
+    EXPECT_NE(text.find(c.says), std::string::npos) << c.command << "\n" << text;
+    EXPECT_EQ(text.find("hunter2"), std::string::npos) << text;
+    if (std::string_view(c.command).find("s3cr3t") == std::string_view::npos) {
+      EXPECT_EQ(text.find("s3cr3t"), std::string::npos) << text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillmark::tools

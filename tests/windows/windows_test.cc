@@ -98,13 +98,18 @@ TEST_F(PluginDllTest, TheWindowsLoaderAndTheFrameworksEntryPoints) {
   EXPECT_FALSE(Mapped());
 }
 
-TEST_F(PluginDllTest, FailedStartUpLogsItsLineAndLeavesTheDllLoadedAndInert) {
+TEST_F(PluginDllTest, FailedStartUpLogsItsLinesAndLeavesTheDllLoadedAndInert) {
   folder_.RemoveConfig();
   ASSERT_TRUE(sim::LoadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 0);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"error: Can't open config.json"});
-  // Fixed, the file starts the plugin after an unload and a load.
+  const auto messages = Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "error: Can't open config.json");
+  EXPECT_EQ(messages[1].rfind("error: Console commands reach the game unpoliced", 0), 0u);
+  // Fixed, the file starts the plugin on a reload over RCON, and after an unload and a load.
   folder_.WriteConfig("{}");
+  (void)sim::RunRconCommand(L"quillmark.reload");
+  EXPECT_EQ(Hooks(), 1);
   ASSERT_TRUE(sim::UnloadPlugin("quillmark"));
   ASSERT_TRUE(sim::LoadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 1);

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace quillmark::testing {
+namespace quillmark::tools {
 
 // Discord's answer to one post body: the status and, for a refusal, its JSON error body.
 struct WebhookVerdict {
@@ -126,4 +126,4 @@ class WebhookReceiver {
 // "close" or "hang".
 std::optional<WebhookReceiver::Fault> ParseFault(const std::string& mode);
 
-}  // namespace quillmark::testing
+}  // namespace quillmark::tools

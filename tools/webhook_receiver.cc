@@ -1,5 +1,5 @@
 // The Discord stand-in on cpp-httplib.
-#include "support/webhook_receiver.h"
+#include "tools/webhook_receiver.h"
 
 #include <httplib.h>
 
@@ -16,7 +16,7 @@
 #include <sstream>
 #include <thread>
 
-namespace quillmark::testing {
+namespace quillmark::tools {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -601,4 +601,4 @@ std::string WebhookReceiver::RefusingUrl() {
   return gone.Url();
 }
 
-}  // namespace quillmark::testing
+}  // namespace quillmark::tools
