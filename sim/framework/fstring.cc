@@ -4,6 +4,22 @@
 
 static_assert(sizeof(FString) == sizeof(standin::Text), "FString is the engine's text");
 
+namespace {
+
+using RemoveFn = bool (*)(standin::Text*, const standin::Text&, bool);
+
+// Takes `count` units of `affix` off one end of `text` by `remove`, when they are there; an
+// empty affix is never there.
+bool RemoveAffix(FString* text, const TCHAR* affix, int32 count, ESearchCase::Type search_case,
+                 RemoveFn remove) {
+  if (affix == nullptr || count <= 0) return false;
+  const FString part(count, affix);
+  return remove(standin::AsText(text), standin::AsText(part),
+                search_case == ESearchCase::IgnoreCase);
+}
+
+}  // namespace
+
 FString::FString(const ANSICHAR* Str) { sim::face::TextFromNarrow(standin::AsText(this), Str); }
 
 FString::FString(const WIDECHAR* Str) { sim::face::TextFromWide(standin::AsText(this), Str); }
@@ -16,10 +32,7 @@ void FString::Empty() { sim::face::TextEmpty(standin::AsText(this)); }
 
 bool FString::RemoveFromStart(const TCHAR* InPrefix, int32 InPrefixLen,
                               ESearchCase::Type SearchCase) {
-  if (InPrefix == nullptr || InPrefixLen <= 0) return false;
-  const FString prefix(InPrefixLen, InPrefix);
-  return sim::face::TextRemoveFromStart(standin::AsText(this), standin::AsText(prefix),
-                                        SearchCase == ESearchCase::IgnoreCase);
+  return RemoveAffix(this, InPrefix, InPrefixLen, SearchCase, &sim::face::TextRemoveFromStart);
 }
 
 FString::FString(int32 Len, const WIDECHAR* Str) {
@@ -28,10 +41,7 @@ FString::FString(int32 Len, const WIDECHAR* Str) {
 
 bool FString::RemoveFromEnd(const TCHAR* InSuffix, int32 InSuffixLen,
                             ESearchCase::Type SearchCase) {
-  if (InSuffix == nullptr || InSuffixLen <= 0) return false;
-  const FString suffix(InSuffixLen, InSuffix);
-  return sim::face::TextRemoveFromEnd(standin::AsText(this), standin::AsText(suffix),
-                                      SearchCase == ESearchCase::IgnoreCase);
+  return RemoveAffix(this, InSuffix, InSuffixLen, SearchCase, &sim::face::TextRemoveFromEnd);
 }
 
 void FString::AppendChars(const WIDECHAR* Str, int32 Count) {
