@@ -14,6 +14,7 @@ add_library(quillmark SHARED
   src/host/wide_format_win.cc
   src/base/config.cc
   src/base/logger.cc
+  src/base/url_mask.cc
   src/audit/audit_settings.cc
   src/audit/audit_text.cc
   src/audit/decision.cc
@@ -40,6 +41,20 @@ target_compile_definitions(quillmark PRIVATE QUILLMARK_REAL_FRAMEWORK UNICODE _U
 set_target_properties(quillmark PROPERTIES PREFIX "")
 
 if(QUILLMARK_MSVC_ABI)
+  # The same sources as the plugin the tests run against the simulated host (src/), but for the
+  # pins of the framework's binary: a file added there and not here fails here, not on a server.
+  get_target_property(tested quillmark_rules SOURCES)
+  get_target_property(tested_core quillmark_core SOURCES)
+  get_target_property(deployed quillmark SOURCES)
+  list(APPEND tested ${tested_core})
+  list(TRANSFORM tested PREPEND src/)
+  list(REMOVE_ITEM deployed src/host/framework_pins.cc)
+  list(SORT tested)
+  list(SORT deployed)
+  if(NOT tested STREQUAL deployed)
+    message(FATAL_ERROR "cmake/RealFramework.cmake builds the plugin to deploy from\n  ${deployed}\n"
+                        "but src/CMakeLists.txt builds the tested plugin from\n  ${tested}")
+  endif()
   target_link_libraries(quillmark PRIVATE AsaApi shell32)
 else()
   find_library(ASAAPI_LIB AsaApi PATHS ${ASAAPI_DIR} PATH_SUFFIXES lib AsaApi/lib x64/Release

@@ -7,6 +7,16 @@
 // share an address. A connection is known by its address in memory, which the game may reuse
 // for a later connection: a connection authenticates before its first command, so an
 // authentication packet of a connection not yet authenticated makes it a new client.
+//
+// What is audited: every command packet of an authenticated connection. The framework also
+// runs a registered RCON command (its own plugins.load and plugins.unload, this plugin's
+// quillmark.reload, other plugins') for a packet of any other type of an authenticated
+// connection whose text names one, and the game never sees it; so such a packet is written down
+// too, with its type, unless its text is blank or it is the connection authenticating again with
+// the server's password; the text of such an authentication packet is shown only when it holds a
+// blank, as a command line with arguments does, for a single word there may be a password typed
+// wrong. Nothing of a connection not authenticated is written down: its authentication packets
+// carry a password, right or wrong.
 #include "plugin/rcon_handler.h"
 
 #include <cstdint>
@@ -90,43 +100,67 @@ void HideText(std::string& text, const std::string& secret) {
   }
 }
 
-// The embed's description: "[<label>]\nRCON client: <client>\nExecuted: <command>\n", the
-// label and the client cut as a player's fields are, the command to what they leave.
+// The embed's description: "[<label>]\nRCON client: <client>\n<what>: <command>\n", where
+// <what> is "Executed" for a command packet, the label and the client cut as a player's fields
+// are, the command to what they leave.
 void Notify(const NotifySettings& settings, std::string_view label, std::string_view client,
-            std::string_view command) {
+            std::string_view what, std::string_view command) {
   if (!AdmitNotification(settings)) return;
   constexpr std::string_view kClientText = "]\nRCON client: ";
-  constexpr std::string_view kExecutedText = "\nExecuted: ";
+  const std::string what_text = fmt::format("\n{}: ", what);
   const ShownField shown_label(label, kMaxField);
   const ShownField shown_client(client, kMaxField);
-  const std::size_t fixed = 1 + kClientText.size() + kExecutedText.size() + 1;
+  const std::size_t fixed = 1 + kClientText.size() + what_text.size() + 1;
   const std::size_t others = fixed + shown_label.characters + shown_client.characters;
   const ShownField shown_command(command, kMaxDescription - others);
   std::string text;
   text.reserve(fixed + shown_label.text.size() + shown_client.text.size() +
                shown_command.text.size());
   text.append("[").append(shown_label.text).append(kClientText).append(shown_client.text);
-  text.append(kExecutedText).append(shown_command.text).append("\n");
+  text.append(what_text).append(shown_command.text).append("\n");
   PostToDiscord(settings, std::move(text), Notice::kRcon,
                 std::string("RCON client ").append(shown_client.text));
 }
 
+constexpr char kBlanks[] = " \t\r\n";
+
+bool IsBlank(const std::string& text) {
+  return text.find_first_not_of(kBlanks) == std::string::npos;
+}
+
+// Whether `text` is one word: it holds no blank but at its ends.
+bool IsOneWord(const std::string& text) {
+  const auto first = text.find_first_not_of(kBlanks);
+  const auto last = text.find_last_not_of(kBlanks);
+  return first != std::string::npos && text.find_first_of(kBlanks, first) > last;
+}
+
 void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packet) {
   const bool authenticated = IsAuthenticated(connection);
-  if (packet.Type == kRconAuth) {
-    if (!authenticated) TheClients().shown.erase(connection);  // a new client from here on
+  if (!authenticated) {
+    if (packet.Type == kRconAuth) TheClients().shown.erase(connection);  // a new client
     return;
   }
-  if (packet.Type != kRconExecCommand || !authenticated) return;
   const Configuration& configuration = CurrentConfiguration();
   if (!configuration.audit.audit_rcon) return;
   std::string body = FStringToUtf8(packet.Body);
-  HideText(body, ServerPassword(connection));
+  const std::string password = ServerPassword(connection);
+  if (packet.Type != kRconExecCommand) {
+    if (IsBlank(body) || (packet.Type == kRconAuth && body == password)) return;
+    if (packet.Type == kRconAuth && IsOneWord(body)) body = "***";
+  }
+  HideText(body, password);
   const std::string command = EscapeForDisplay(HideSecrets(body));
   const std::string& client = ClientName(connection);
   const std::string& label = ShownServerLabel();
-  LogInfo(fmt::format("RCON client {} executed {} on {}", client, command, label));
-  Notify(configuration.notify, label, client, command);
+  if (packet.Type == kRconExecCommand) {
+    LogInfo(fmt::format("RCON client {} executed {} on {}", client, command, label));
+    Notify(configuration.notify, label, client, "Executed", command);
+    return;
+  }
+  LogInfo(fmt::format("RCON client {} sent {} as a packet of type {} on {}", client, command,
+                      packet.Type, label));
+  Notify(configuration.notify, label, client, fmt::format("Sent as type {}", packet.Type), command);
 }
 
 void ReportFailure(const char* what) noexcept {

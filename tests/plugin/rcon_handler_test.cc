@@ -62,12 +62,38 @@ TEST_F(RconHandlerTest, OnlyCommandsOfAnAuthenticatedClientAreAudited) {
   EXPECT_EQ(Send(client, kRconExecCommand, "ListPlayers", &answers),
             std::vector<std::string>{Line("#1 (10.0.0.7:4242)", "ListPlayers")});
   EXPECT_EQ(answers, (std::vector<sim::RconReply>{{answers[0].id, 0, kGameAnswer}}));
-  // Packets of other types are not commands.
-  EXPECT_TRUE(Send(client, 0, "ListPlayers").empty());
   for (const std::string& line : sink_->Lines()) {
     EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
     EXPECT_EQ(line.find("guess"), std::string::npos) << line;
   }
+}
+
+// The framework runs a registered RCON command for a packet of any type of an authenticated
+// client, and the game never sees it: such packets are written down with their type, but for a
+// blank one and the client authenticating again.
+TEST_F(RconHandlerTest, WhatTheFrameworkRunsFromAPacketOfAnotherTypeIsAuditedToo) {
+  const FString name(HOST_TEXT("probe.run"));
+  int ran = 0;
+  AsaApi::GetCommands().AddRconCommand(name, [&ran](auto*, auto*, auto*) { ++ran; });
+  RCONClientConnection* client = Client("10.0.0.7:4242");
+  EXPECT_EQ(Send(client, kRconAuth, "probe.run now"),
+            std::vector<std::string>{"info: RCON client #1 (10.0.0.7:4242) sent probe.run now as "
+                                     "a packet of type 3 on Test"});
+  EXPECT_EQ(Send(client, 0, "probe.run s3cret-pw"),
+            std::vector<std::string>{"info: RCON client #1 (10.0.0.7:4242) sent probe.run *** as "
+                                     "a packet of type 0 on Test"});
+  EXPECT_EQ(ran, 2);
+  EXPECT_TRUE(Send(client, kRconAuth, kPassword).empty());  // authenticating again
+  EXPECT_TRUE(Send(client, 0, "").empty());                 // the empty probe some clients send
+  for (const std::string& line : sink_->Lines()) {
+    EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
+  }
+  EXPECT_TRUE(Send(client, 0, "  ").empty());
+  AsaApi::GetCommands().RemoveRconCommand(name);
+  const auto embeds = Embeds();
+  ASSERT_EQ(embeds.size(), 2u);
+  EXPECT_EQ(embeds[0].second,
+            "[Test]\nRCON client: #1 (10.0.0.7:4242)\nSent as type 3: probe.run now\n");
 }
 
 TEST_F(RconHandlerTest, EachConnectionKeepsItsNumber) {
@@ -81,8 +107,11 @@ TEST_F(RconHandlerTest, EachConnectionKeepsItsNumber) {
   EXPECT_EQ(Send(panel, kRconExecCommand, "c"),
             std::vector<std::string>{Line("#1 (10.0.0.7:4242)", "c")});
   EXPECT_EQ(Send(unnamed, kRconExecCommand, "d"), std::vector<std::string>{Line("#3", "d")});
-  // Authenticating again on a connection that is not authenticated begins a new client there.
-  EXPECT_TRUE(Send(bot, kRconAuth, "wrong").empty());
+  // Authenticating again on a connection that is not authenticated begins a new client there;
+  // a wrong password sent while authenticated is written, but not shown.
+  EXPECT_EQ(Send(bot, kRconAuth, "wrong"),
+            std::vector<std::string>{"info: RCON client #2 (10.0.0.7:5151) sent *** as a packet of "
+                                     "type 3 on Test"});
   EXPECT_TRUE(Send(bot, kRconAuth, kPassword).empty());
   EXPECT_EQ(Send(bot, kRconExecCommand, "e"),
             std::vector<std::string>{Line("#4 (10.0.0.7:5151)", "e")});
