@@ -66,11 +66,12 @@ std::string Suggestion(const std::string& key, const std::vector<std::string>& k
   return best;
 }
 
-// A text of the file as a finding shows it: escaped, on one line, any URL in it masked.
-std::string Shown(std::string_view text) { return EscapeForDisplay(MaskUrlsIn(text)); }
+// A place in the file as a finding names it. It holds the file's keys, which may be anything:
+// any URL in it masked.
+std::string Place(const Pointer& path) { return MaskUrlsIn(path.to_string()); }
 
 // A value as a finding quotes it: short, escaped, on one line.
-std::string Quoted(const json& value) { return CutCharacters(Shown(value.dump()), 60); }
+std::string Quoted(const json& value) { return ShownConfigText(value.dump(), 60); }
 
 std::string Describe(const json& value) {
   return std::string(value.type_name()) + " " + Quoted(value);
@@ -131,7 +132,7 @@ class Checker {
 
  private:
   void Add(Severity severity, const Pointer& path, std::string message) {
-    findings_.push_back({severity, MaskUrlsIn(path.to_string()), std::move(message)});
+    findings_.push_back({severity, Place(path), std::move(message)});
   }
   // (A path holds the file's keys, which may be anything.)
   void Error(const std::string& path, std::string message) {
@@ -166,15 +167,15 @@ class Checker {
     if (const std::string_view never = NeverInAWord(text); !never.empty()) {
       Warn(at, fmt::format("\"{}\" holds {}, which no command word the console passes on does: "
                            "it never matches",
-                           Shown(text), never));
+                           ShownConfigText(text), never));
     } else if (white_list && text.find('*') != std::string::npos) {
       Warn(at, fmt::format("\"{}\" is not a wildcard: white-list entries are prefixes of the "
                            "command word, and \"*\" matches only itself",
-                           Shown(text)));
+                           ShownConfigText(text)));
     } else if (!white_list && text != "*" && text.find('*') != std::string::npos) {
       Warn(at, fmt::format("\"{}\" is not a wildcard: only \"*\" on its own grants every "
                            "command word, any other text grants that word only",
-                           Shown(text)));
+                           ShownConfigText(text)));
     }
   }
 
@@ -213,11 +214,11 @@ class Checker {
       // Of two equal entries the later one is the redundant one.
       const bool equal = cover.first == entry.first;
       Warn(at / entry.second,
-           equal ? fmt::format("repeats \"{}\" ({}): it adds nothing", Shown(entry.first),
-                               (at / cover.second).to_string())
+           equal ? fmt::format("repeats \"{}\" ({}): it adds nothing", ShownConfigText(entry.first),
+                               Place(at / cover.second))
                  : fmt::format("is already let through by \"{}\" ({}): every command word that "
                                "begins with it begins with that",
-                               Shown(cover.first), (at / cover.second).to_string()));
+                               ShownConfigText(cover.first), Place(at / cover.second)));
     }
   }
 
@@ -284,17 +285,17 @@ class Checker {
              IsEosId(Lower(text))
                  ? fmt::format("\"{}\" has upper-case letters, but the server gives EOS ids in "
                                "lower case: it never matches",
-                               Shown(text))
+                               ShownConfigText(text))
                  : fmt::format("\"{}\" is not an EOS id (32 hexadecimal characters): it "
                                "matches no player",
-                               Shown(text)));
+                               ShownConfigText(text)));
       }
-      const auto [named, inserted] = first.emplace(text, (at / "eosid" / i).to_string());
+      const auto [named, inserted] = first.emplace(text, Place(at / "eosid" / i));
       if (!inserted) {
         Warn(at / "eosid" / i,
              fmt::format("\"{}\" is already named at {}: entries are tried in order and the "
                          "first that grants a word decides, so grants are easy to misread",
-                         Shown(text), named->second));
+                         ShownConfigText(text), named->second));
       }
     }
   }

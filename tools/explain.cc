@@ -28,7 +28,7 @@ std::string Typed(std::string_view text) { return EscapeForDisplay(HideSecrets(t
 
 // A text of the file as it may be shown: any URL in it masked, escaped.
 std::string Configured(const json& text) {
-  return EscapeForDisplay(MaskUrlsIn(text.get_ref<const std::string&>()));
+  return ShownConfigText(text.get_ref<const std::string&>());
 }
 
 std::string Id(const std::string& eos_id) {

@@ -8,7 +8,7 @@ namespace {
 
 // A value as a problem quotes it: its type and a short, one-line rendering.
 std::string Described(const nlohmann::json& value) {
-  return fmt::format("{} {}", value.type_name(), CutCharacters(EscapeForDisplay(value.dump()), 60));
+  return fmt::format("{} {}", value.type_name(), ShownConfigText(value.dump(), 60));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "audit/console_line.h"
+#include "base/url_mask.h"
 
 namespace quillmark {
 namespace {
@@ -155,6 +156,10 @@ std::string CutCharacters(std::string_view text, std::size_t limit) {
     ++end;
   }
   return std::string(text.substr(0, end)) + kEllipsis;
+}
+
+std::string ShownConfigText(std::string_view text, std::size_t limit) {
+  return CutCharacters(EscapeForDisplay(MaskUrlsIn(text)), limit);
 }
 
 }  // namespace quillmark

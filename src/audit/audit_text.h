@@ -34,4 +34,9 @@ std::string CutCharacters(std::string_view text, std::size_t limit);
 // The number of characters (code points) of UTF-8 `text`.
 std::size_t CountCharacters(std::string_view text);
 
+// A text of config.json (a value as the JSON library writes it, a key) as a message about the
+// file quotes it: every URL in it masked (MaskUrlsIn: a webhook's token is never shown, whatever
+// key it was written under), escaped to one line, cut to at most `limit` characters.
+std::string ShownConfigText(std::string_view text, std::size_t limit = std::string_view::npos);
+
 }  // namespace quillmark

@@ -9,7 +9,6 @@
 
 #include "audit/audit_text.h"
 #include "base/logger.h"
-#include "base/url_mask.h"
 #include "host/host.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
@@ -27,11 +26,10 @@ void ReadSetting(const nlohmann::json& discord, const char* key, long long low, 
     setting = static_cast<std::remove_reference_t<decltype(setting)>>(value->get<long long>());
     return;
   }
-  problems.push_back(
-      {fmt::format("/discord/{}", key),
-       fmt::format("config.json: \"discord\".\"{}\" must be a whole number from "
-                   "{} to {}, but is {}: {} applies",
-                   key, low, high, CutCharacters(MaskUrlsIn(value->dump()), 100), setting)});
+  problems.push_back({fmt::format("/discord/{}", key),
+                      fmt::format("config.json: \"discord\".\"{}\" must be a whole number from "
+                                  "{} to {}, but is {}: {} applies",
+                                  key, low, high, ShownConfigText(value->dump(), 100), setting)});
 }
 
 void ReadDeliveryOptions(const nlohmann::json& discord, DeliveryOptions& options,
@@ -59,7 +57,7 @@ void ReadNotifyFilter(const nlohmann::json& discord, bool& blocked_only,
   problems.push_back(
       {"/discord/notify", fmt::format("config.json: \"discord\".\"notify\" must be \"all\" or "
                                       "\"blocked\", but is {}: every command is posted",
-                                      CutCharacters(EscapeForDisplay(notify->dump()), 100))});
+                                      ShownConfigText(notify->dump(), 100))});
 }
 
 // The configured name as Discord will show it, through the host's text types (a byte sequence

@@ -260,6 +260,14 @@ TEST(ConfigCheckTest, NeverShowsTheWebhooksToken) {
       R"({"discordwh": "https://discord.com/api/webhooks/1/t",
           "discord": {"queue-limit": "https:\/\/discord.com\/api\/webhooks\/1\/s3cr3t"}})",
       "{\"note\":\n \"https://discord.com/api/webhooks/1/s3cr3t\\q\"}",
+      R"({"rcon": "https://discord.com/api/webhooks/1/s3cr3t"})",
+      R"({"rcon": {"audit": "https://discord.com/api/webhooks/1/s3cr3t"}})",
+      R"({"admins": {"https://discord.com/api/webhooks/1/s3cr3t":
+                     {"eosid": ["00021f8e7d6c5b4a39281706f5e4d3c2",
+                                "00021f8e7d6c5b4a39281706f5e4d3c2"],
+                      "allowed-commands": ["fly", "fly"]}}})",
+      R"({"discordwh": "https://discord.com/api/webhooks/1/t",
+          "discord": {"notify": "https://discord.com/api/webhooks/1/s3cr3t"}})",
   };
   for (const char* text : texts) {
     const CheckReport report = CheckConfigText(text);
