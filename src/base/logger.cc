@@ -45,4 +45,14 @@ void LogError(const std::string& text) {
   if (const auto& logger = PluginLogger()) logger->error(text);
 }
 
+void LogFailure(std::string_view what, std::string_view why) noexcept {
+  try {
+    std::string line;
+    line.reserve(what.size() + why.size() + 2);
+    line.append(what).append(": ").append(why);
+    LogError(line);
+  } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
+  }
+}
+
 }  // namespace quillmark

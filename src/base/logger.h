@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace spdlog {
 class logger;
@@ -26,5 +27,8 @@ void CreatePluginLogger();
 // nothing is written before the logger exists.
 void LogInfo(const std::string& text);
 void LogError(const std::string& text);
+// Writes "<what>: <why>" at level error, for a failure caught on a path that must go on; when
+// even that line cannot be made (out of memory), nothing. Any thread.
+void LogFailure(std::string_view what, std::string_view why) noexcept;
 
 }  // namespace quillmark

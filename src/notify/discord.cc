@@ -218,10 +218,7 @@ void PostToDiscord(const NotifySettings& settings, std::string message, Notice n
                            {MakeEmbed(look.title, std::move(message), look.colour), std::move(who),
                             std::chrono::system_clock::now()});
   } catch (const std::exception& e) {
-    try {
-      LogError(fmt::format("Error sending command to Discord. Error: {}", e.what()));
-    } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
-    }
+    LogFailure("Error sending command to Discord. Error", e.what());
   }
 }
 

@@ -134,10 +134,7 @@ void TellBlockedPlayer(AShooterPlayerController* controller, const std::string& 
     const HostText text = AsaApi::Tools::Utf8Decode(BlockedPlayerText(message, part.text));
     host::SendServerMessage(controller, FString(text.c_str()));
   } catch (const std::exception& e) {
-    try {
-      LogError(fmt::format("Could not tell a blocked player so: {}", e.what()));
-    } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
-    }
+    LogFailure("Could not tell a blocked player so", e.what());
   }
 }
 

@@ -47,6 +47,8 @@ namespace {
 // clients; this bounds what a client that reconnects without end can make the plugin keep.
 constexpr std::size_t kMaxClients = 4096;
 
+constexpr std::string_view kNotAudited = "An RCON command was not audited after an error";
+
 struct Clients {
   std::unordered_map<const void*, std::string> shown;  // connection -> "#3 (127.0.0.1:50412)"
   std::uint64_t next = 1;
@@ -163,22 +165,15 @@ void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packe
   Notify(configuration.notify, label, client, fmt::format("Sent as type {}", packet.Type), command);
 }
 
-void ReportFailure(const char* what) noexcept {
-  try {
-    LogError(fmt::format("An RCON command was not audited after an error: {}", what));
-  } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
-  }
-}
-
 }  // namespace
 
 void RconHandler(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
   try {
     AuditPacket(connection, *packet);
   } catch (const std::exception& e) {
-    ReportFailure(e.what());
+    LogFailure(kNotAudited, e.what());
   } catch (...) {
-    ReportFailure("unknown error");
+    LogFailure(kNotAudited, "unknown error");
   }
   SavedRconPacket(connection, packet, world);
 }

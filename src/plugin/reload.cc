@@ -32,10 +32,7 @@ FString HostMessage(const std::string& text) {
 // A reload that failed in an unexpected way (out of memory): the rules in force are either the
 // old or the new ones, never a mix, and the failure gets an error line when one can be written.
 void ReportFailure(const char* what) noexcept {
-  try {
-    LogError(fmt::format("The reload of config.json failed: {}", what));
-  } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the error line
-  }
+  LogFailure("The reload of config.json failed", what);
 }
 
 void OnConsoleReload(APlayerController* player, FString* /*command*/, bool /*write_to_log*/) {
