@@ -97,11 +97,6 @@ nlohmann::json Config(int admins, int white_list, bool webhook, int queue_limit 
   return config;
 }
 
-std::int64_t EngineCalls() {
-  const sim::AllocatorStats stats = sim::GetAllocatorStats();
-  return stats.malloc_calls + stats.realloc_calls + stats.free_calls;
-}
-
 // Runs `command` through the handler once per iteration, timing only the handler's call.
 // What the webhook does: absent, hung (posts never answered), or idle at every command (a
 // fresh delivery, so the command's notification is posted at once).
@@ -135,7 +130,7 @@ void RunHandler(benchmark::State& state, const HostChar* command, const nlohmann
     FString result;
     RCONPacket packet{0, 1, kRconExecCommand, FString(command)};
     if (webhook == Webhook::kIdle) quillmark::StartNotifier(delivery);
-    const std::int64_t calls = EngineCalls();
+    const std::int64_t calls = sim::GetAllocatorStats().Calls();
     const auto start = Clock::now();
     if (road == Road::kRcon) {
       quillmark::RconHandler(plugin.rcon(), &packet, nullptr);
@@ -148,7 +143,7 @@ void RunHandler(benchmark::State& state, const HostChar* command, const nlohmann
       quillmark::StopNotifier();
       (void)sim::DrainRequests(std::chrono::seconds(5));  // the host's request thread idle again
     }
-    engine_calls += EngineCalls() - calls;
+    engine_calls += sim::GetAllocatorStats().Calls() - calls;
     const double seconds = std::chrono::duration<double>(end - start).count();
     state.SetIterationTime(seconds);
     if (each.size() < each.capacity()) each.push_back(seconds);

@@ -15,9 +15,8 @@ build/release/bin/library_bench --plugin build/release/bin/quillmark.so --comman
 echo
 cmake --preset windows-release >/dev/null
 cmake --build --preset windows-release -j "$(nproc)" --target library_bench quillmark AsaApi >/dev/null
-export WINEPREFIX="$PWD/build/windows-release/wineprefix" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-mkdir -p "$WINEPREFIX"
+prefix="$PWD/build/windows-release/wineprefix"
+mkdir -p "$prefix"
 echo "Windows under Wine, the DLL to deploy loaded by the framework stand-in:"
-wine build/windows-release/bin/library_bench.exe \
+cmake/wine-run.sh "$prefix" build/windows-release/bin/library_bench.exe \
   --plugin "Z:$PWD/build/windows-release/bin/quillmark.dll" --commands "$count"

@@ -52,15 +52,10 @@ struct Figures {
   double median_ns = 0, p99_ns = 0, max_ns = 0, engine_calls = 0;
 };
 
-std::int64_t EngineCalls() {
-  const sim::AllocatorStats stats = sim::GetAllocatorStats();
-  return stats.malloc_calls + stats.realloc_calls + stats.free_calls;
-}
-
 Figures Time(AShooterPlayerController* player, const HostText& command, int count) {
   std::vector<double> each;
   each.reserve(static_cast<std::size_t>(count));
-  const std::int64_t calls = EngineCalls();
+  const std::int64_t calls = sim::GetAllocatorStats().Calls();
   for (int i = 0; i < count; ++i) {
     const auto start = Clock::now();
     (void)sim::RunConsoleCommand(player, command);
@@ -72,8 +67,9 @@ Figures Time(AShooterPlayerController* player, const HostText& command, int coun
   const auto at = [&each](double q) {
     return each[std::min(each.size() - 1, static_cast<std::size_t>(q * each.size()))];
   };
-  return {at(0.5), at(0.99), each.back(),
-          static_cast<double>(EngineCalls() - calls) / static_cast<double>(count)};
+  return {
+      at(0.5), at(0.99), each.back(),
+      static_cast<double>(sim::GetAllocatorStats().Calls() - calls) / static_cast<double>(count)};
 }
 
 std::string Shown(double ns) {

@@ -2,6 +2,7 @@
 # are built against: ASAAPI_DIR, a cache or environment variable naming the framework's source
 # folder (holding AsaApi/Core/Public and AsaApi/Core/Private/Ark/Globals.h), else the pinned
 # copy beside the project.
+include_guard(GLOBAL)
 if(NOT ASAAPI_DIR AND DEFINED ENV{ASAAPI_DIR})
   set(ASAAPI_DIR "$ENV{ASAAPI_DIR}")
 endif()

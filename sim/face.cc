@@ -122,10 +122,10 @@ void* GameMode() { return host::CurrentGameMode(); }
 
 void* FindPlayer(const std::wstring& eos_id) { return sim::FindPlayer(eos_id); }
 
-bool Post(void* module, const std::string& url, const RequestDone& done, const std::string& body,
-          const std::string& content_type, std::vector<std::string> headers, long connect_timeout,
-          long receive_timeout) {
-  return PostFor(module, url, done, body, content_type, std::move(headers), connect_timeout,
+bool Post(const void* caller, const std::string& url, const RequestDone& done,
+          const std::string& body, const std::string& content_type,
+          std::vector<std::string> headers, long connect_timeout, long receive_timeout) {
+  return PostFor(caller, url, done, body, content_type, std::move(headers), connect_timeout,
                  receive_timeout);
 }
 

@@ -87,9 +87,10 @@ SIM_FACE_API void* FindPlayer(const std::wstring& eos_id);
 // ----- The request service -------------------------------------------------------------------
 using RequestDone =
     std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>;
-// A POST handed over for `module` (false when it was refused); its result comes back on a later
-// frame unless the module is unloaded first.
-SIM_FACE_API bool Post(void* module, const std::string& url, const RequestDone& done,
+// A POST handed over for the module that holds `caller`, an address of its code (false when
+// there is none, or it was refused); its result comes back on a later frame unless the module is
+// unloaded first.
+SIM_FACE_API bool Post(const void* caller, const std::string& url, const RequestDone& done,
                        const std::string& body, const std::string& content_type,
                        std::vector<std::string> headers, long connect_timeout,
                        long receive_timeout);

@@ -82,12 +82,13 @@ std::uint16_t RconListener::Start(std::uint16_t port, std::string& error) {
     return 0;
   }
   if (!net::Startup(error)) return 0;
-  listener_ = net::Listen(port, port_, error);
+  std::uint16_t bound = 0;
+  listener_ = net::Listen(port, bound, error);
   if (listener_ == net::kNoSocket) return 0;
   stopping_ = false;
   thread_ = std::thread([this] { Run(); });
-  Note("listening on 127.0.0.1:" + std::to_string(port_));
-  return port_;
+  Note("listening on 127.0.0.1:" + std::to_string(bound));
+  return bound;
 }
 
 void RconListener::Stop() {

@@ -84,7 +84,6 @@ class RconListener {
   void Note(std::string note);
 
   net::Socket listener_ = net::kNoSocket;
-  std::uint16_t port_ = 0;
   std::thread thread_;
   std::map<std::uint64_t, std::unique_ptr<Client>> clients_;  // network thread only
   std::uint64_t next_client_ = 1;

@@ -24,6 +24,8 @@ struct AllocatorStats {
   std::int64_t malloc_calls = 0;
   std::int64_t realloc_calls = 0;
   std::int64_t free_calls = 0;
+  // Every call of the engine allocator, as a benchmark counts them.
+  std::int64_t Calls() const { return malloc_calls + realloc_calls + free_calls; }
 };
 HOST_API AllocatorStats GetAllocatorStats();
 // The n-th allocation from now on (1 = the next) throws std::bad_alloc, as running out of memory

@@ -25,16 +25,11 @@ using Callback =
 // The framework's content type when none is given.
 constexpr char kFormContentType[] = "application/x-www-form-urlencoded";
 
+// The world's service tells the module from `caller`, and refuses a call from none.
 bool Post(void* caller, const std::string& url, const Callback& callback, const std::string& body,
           const std::string& content_type, std::vector<std::string> headers, long connect_timeout,
           long receive_timeout) {
-  void* module = standin::CallerModule(caller);
-  if (module == nullptr) {
-    standin::LogFramework(spdlog::level::err,
-                          "Failed to get module handle for caller of CreatePostRequest.");
-    return false;
-  }
-  return sim::face::Post(module, url, callback, body, content_type, std::move(headers),
+  return sim::face::Post(caller, url, callback, body, content_type, std::move(headers),
                          connect_timeout, receive_timeout);
 }
 
