@@ -37,7 +37,9 @@ endif()
 # Headers named as ${ASAAPI_DIR}/AsaApi/Core/Public and ${ASAAPI_DIR}/AsaApi/Core/Public/API/UE;
 # after /permissive-, whose two-phase lookup the framework's headers cannot take under clang.
 quillmark_framework_headers(quillmark)
-target_compile_definitions(quillmark PRIVATE QUILLMARK_REAL_FRAMEWORK)
+# The plugin's definitions in full, the framework headers' among them: the real-framework check
+# reads them from this line.
+target_compile_definitions(quillmark PRIVATE QUILLMARK_REAL_FRAMEWORK UNICODE _UNICODE NOMINMAX)
 set_target_properties(quillmark PROPERTIES PREFIX "")
 
 if(QUILLMARK_MSVC_ABI)
