@@ -141,7 +141,15 @@ class StandInTest : public ::testing::Test {
     std::vector<std::string> all = {"--server-dir", folder_.Root().string(), "--plugin", plugin,
                                     "--script",     script_path.string()};
     all.insert(all.end(), args.begin(), args.end());
-    return ParsePlay(RunProcess(QUILLMARK_SIM, all), other_prefix);
+    const ProcessResult result = RunProcess(QUILLMARK_SIM, all);
+    // A server that never started or was ended by a crash (a signal; an NTSTATUS on Windows)
+    // explains every expectation that follows: say so first.
+    if (result.exit_code < 0 || result.exit_code >= 128) {
+      ADD_FAILURE() << "the stand-in server did not end by itself: exit code " << result.exit_code
+                    << "\n"
+                    << result.err;
+    }
+    return ParsePlay(result, other_prefix);
   }
 
   std::vector<nlohmann::json> Posts() {

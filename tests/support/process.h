@@ -19,6 +19,14 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input_file = {});
 
+// Whether Wine failed to start the program at all, which it now and then does: it ended with a
+// non-zero status having written nothing, or only Wine's own "wine client error". No program
+// the tests run ends that way by itself, so a run under Wine that did is made once more.
+inline bool WineDidNotStart(const ProcessResult& result) {
+  return result.exit_code != 0 && result.out.empty() &&
+         (result.err.empty() || result.err.rfind("wine client error", 0) == 0);
+}
+
 // Sets an environment variable of this process, which programs it runs inherit; an empty value
 // removes it.
 void SetEnvironment(const std::string& name, const std::string& value);

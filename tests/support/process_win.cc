@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <string>
 
 #include "host/host.h"
 #include "support/process.h"
@@ -62,10 +63,9 @@ std::string ReadAndRemove(const std::wstring& path) {
   return text;
 }
 
-}  // namespace
-
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& input_file) {
+// One run of the program; `start_error` is CreateProcessW's error when it could not start it.
+ProcessResult RunOnce(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& input_file, DWORD& start_error) {
   std::wstring line;
   AppendQuoted(line, Wide(program));
   for (const std::string& arg : args) AppendQuoted(line, Wide(arg));
@@ -82,8 +82,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
   ProcessResult result;
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process)) {
+  const bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process) != 0;
+  start_error = started ? 0 : GetLastError();
+  if (started) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
@@ -96,6 +98,22 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   CloseHandle(err);
   result.out = ReadAndRemove(out_path);
   result.err = ReadAndRemove(err_path);
+  return result;
+}
+
+}  // namespace
+
+// Every program here runs under Wine, which now and then fails to start one.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input_file) {
+  DWORD start_error = 0;
+  ProcessResult result = RunOnce(program, args, input_file, start_error);
+  if (start_error != 0 || WineDidNotStart(result)) {
+    result = RunOnce(program, args, input_file, start_error);
+  }
+  if (start_error != 0) {
+    result.err += "CreateProcessW failed with error " + std::to_string(start_error) + "\n";
+  }
   return result;
 }
 
