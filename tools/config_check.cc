@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "audit/allow_list.h"
@@ -375,6 +376,54 @@ CheckReport Refused(const ConfigError& error) {
           "the plugin does not start with this file"};
 }
 
+// What the file holds outside its one JSON value: remarks, and text after the value.
+
+// The part of `text` from `offset` as a finding quotes it, the rest of its line only when
+// `one_line`.
+std::string Excerpt(const std::string& text, std::size_t offset, bool one_line) {
+  const std::size_t end = one_line ? text.find_first_of("\r\n", offset) : std::string::npos;
+  return ShownConfigText(
+      std::string_view(text).substr(offset, std::min<std::size_t>(end - offset, 160)), 40);
+}
+
+// A comment, which the parser refuses at its first "/": the first "/" outside a text, when it is
+// where the parser stopped (`error`); else nothing.
+std::optional<Finding> Comment(const std::string& text, const ConfigError& error) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (quoted && text[i] == '\\') {
+      ++i;
+    } else if (text[i] == '"') {
+      quoted = !quoted;
+    } else if (!quoted && text[i] == '/') {
+      const auto [line, column] = LineAndColumn(text, i);
+      if (line != error.Line() || column != error.Column()) return {};
+      return Finding{Severity::kError, "",
+                     fmt::format("comments are not allowed in config.json, and line {} holds one "
+                                 "(from column {}: \"{}\"): the plugin does not start with it; "
+                                 "delete the comment (config.example.jsonc's remarks are the "
+                                 "lines that begin with \"//\")",
+                                 line, column, Excerpt(text, i, true)),
+                     line, column};
+    }
+  }
+  return {};
+}
+
+// Text after the first value, which the plugin reads past without a word.
+std::optional<Finding> PassedOver(const std::string& text) {
+  const std::size_t offset = PassedOverText(text);
+  if (offset == std::string::npos) return {};
+  const auto [line, column] = LineAndColumn(text, offset);
+  return Finding{Severity::kWarning, "",
+                 fmt::format("text follows the JSON value from line {}, column {} on (\"{}\"): "
+                             "the plugin reads the first value only and passes over the rest, so "
+                             "nothing in it is in force (a \"}}\" or \"]\" too many ends the "
+                             "value early)",
+                             line, column, Excerpt(text, offset, false)),
+                 line, column};
+}
+
 }  // namespace
 
 int CheckReport::ExitStatus() const {
@@ -404,9 +453,12 @@ CheckReport CheckConfigText(std::string text) {
   try {
     config = ParseConfigText(text);
   } catch (const ConfigError& e) {
-    return Refused(e);
+    CheckReport refused = Refused(e);
+    if (auto comment = Comment(text, e)) refused.findings = {std::move(*comment)};
+    return refused;
   }
   CheckReport report = CheckConfig(config);
+  if (auto passed_over = PassedOver(text)) report.findings.push_back(std::move(*passed_over));
   for (const std::string& path : RepeatedKeys(text)) {
     report.findings.push_back({Severity::kWarning, MaskUrlsIn(path),
                                "is given more than once in its object: the plugin reads only the "

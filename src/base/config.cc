@@ -4,6 +4,7 @@
 // first value.
 #include "base/config.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -36,21 +37,6 @@ std::string WithPlace(std::string message, std::size_t line, std::size_t column)
                          " at line " + std::to_string(line) + ", column " + std::to_string(column));
 }
 
-// Line and column (from 1) of byte `offset`.
-std::pair<std::size_t, std::size_t> Where(const std::string& text, std::size_t offset) {
-  std::size_t line = 1;
-  std::size_t column = 1;
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-  }
-  return {line, column};
-}
-
 // Refuses a first value that nests deeper than the limit. Brackets inside strings do not count;
 // a first value that is no array or object nests nothing, and what follows it is not read.
 void CheckNesting(const std::string& text) {
@@ -76,7 +62,7 @@ void CheckNesting(const std::string& text) {
       string_start = i;
     } else if (c == '[' || c == '{') {
       if (++depth > kMaxConfigDepth) {
-        const auto [line, column] = Where(text, i);
+        const auto [line, column] = LineAndColumn(text, i);
         throw ConfigError("config.json nests deeper than " + std::to_string(kMaxConfigDepth) +
                               " levels (at line " + std::to_string(line) + ", column " +
                               std::to_string(column) + "); it is not read",
@@ -88,7 +74,7 @@ void CheckNesting(const std::string& text) {
   }
   // Left to the library, a text that never ends would be quoted whole in its message.
   if (in_string) {
-    const auto [line, column] = Where(text, string_start);
+    const auto [line, column] = LineAndColumn(text, string_start);
     throw ConfigError("config.json has a text that is never closed (it opens at line " +
                           std::to_string(line) + ", column " + std::to_string(column) +
                           "); it is not read",
@@ -129,6 +115,32 @@ std::string ReadConfigText(const std::string& path) {
   return text;
 }
 
+std::pair<std::size_t, std::size_t> LineAndColumn(const std::string& text, std::size_t offset) {
+  std::size_t line = 1;
+  std::size_t column = 1;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return {line, column};
+}
+
+std::size_t PassedOverText(const std::string& text) {
+  std::istringstream stream(text);
+  nlohmann::json document;
+  stream >> document;
+  // The library reads from the stream exactly the first value's bytes, but for a number one
+  // byte past it (a number always ends in a digit).
+  auto end = static_cast<std::size_t>(stream.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::in));
+  if (document.is_number() && end > 0 && (text[end - 1] < '0' || text[end - 1] > '9')) --end;
+  end = text.find_first_not_of(" \t\n\r", std::min(end, text.size()));
+  return end;
+}
+
 nlohmann::json ParseConfigText(std::string text) {
   if (text.size() > kMaxConfigBytes) {
     throw TooLarge();
@@ -141,7 +153,7 @@ nlohmann::json ParseConfigText(std::string text) {
   } catch (const nlohmann::json::parse_error& e) {
     // Where, from the byte the library stopped at: its own line and column say column 0 when
     // that byte is a line break.
-    const auto [line, column] = Where(text, e.byte > 0 ? e.byte - 1 : 0);
+    const auto [line, column] = LineAndColumn(text, e.byte > 0 ? e.byte - 1 : 0);
     throw ConfigError(Quoted(WithPlace(e.what(), line, column)), line, column);
   } catch (const nlohmann::json::exception& e) {  // a number out of range
     throw ConfigError(Quoted(e.what()));

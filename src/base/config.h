@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "host/libraries.h"
 
@@ -56,5 +57,12 @@ nlohmann::json ReadConfigFile(const std::string& path);
 // larger than kMaxConfigBytes), then their document.
 std::string ReadConfigText(const std::string& path);
 nlohmann::json ParseConfigText(std::string text);
+
+// The offset in `text` of what follows its first value, blanks skipped — the text the parsing
+// above passes over — or std::string::npos when nothing does. For a text that parses.
+std::size_t PassedOverText(const std::string& text);
+
+// Line and column (from 1) of byte `offset` of `text`.
+std::pair<std::size_t, std::size_t> LineAndColumn(const std::string& text, std::size_t offset);
 
 }  // namespace quillmark

@@ -4,8 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 
+#include "audit/allow_list.h"
+#include "base/config.h"
 #include "base/url_mask.h"
 #include "support/server_folder.h"
 
@@ -199,6 +206,92 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FindingCase>& param) {
       return std::string(param.param.name);
     });
+
+// What a file holds outside its one JSON value: a comment, refused with its line; text after the
+// value, passed over by the plugin and warned about where it begins. A "/" inside a text and
+// blanks after the value are neither.
+struct OutsideTheValueCase {
+  const char* name;
+  const char* text;
+  Severity severity;
+  std::size_t line;
+  std::size_t column;
+  const char* says;
+};
+
+class OutsideTheValueTest : public ::testing::TestWithParam<OutsideTheValueCase> {};
+
+TEST_P(OutsideTheValueTest, IsFoundAtItsLineAndColumn) {
+  const OutsideTheValueCase& c = GetParam();
+  const CheckReport report = CheckConfigText(c.text);
+  const std::string shown = Shown(report);
+  std::vector<Finding> placed;  // (a number at the top level is an error of its own, unplaced)
+  std::copy_if(report.findings.begin(), report.findings.end(), std::back_inserter(placed),
+               [](const Finding& finding) { return finding.line != 0; });
+  ASSERT_EQ(placed.size(), 1U) << shown;
+  const Finding& finding = placed[0];
+  EXPECT_EQ(finding.severity, c.severity) << shown;
+  EXPECT_EQ(std::pair(finding.line, finding.column), std::pair(c.line, c.column)) << shown;
+  EXPECT_NE(finding.message.find(c.says), std::string::npos) << shown;
+  EXPECT_NE(finding.message.find(fmt::format("line {}", c.line)), std::string::npos) << shown;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, OutsideTheValueTest,
+    ::testing::Values(
+        OutsideTheValueCase{"remark_line", "{\n// who may run what\n\"white-list\": []\n}", kError,
+                            2, 1, "comments are not allowed"},
+        OutsideTheValueCase{"indented_remark", "{\n  // who may run what\n  \"white-list\": []\n}",
+                            kError, 2, 3, "comments are not allowed"},
+        OutsideTheValueCase{"remark_after_a_url",
+                            "{\"discordwh\": \"https://discord.com/api/webhooks/1/t\", // hook\n}",
+                            kError, 1, 55, "comments are not allowed"},
+        OutsideTheValueCase{"block_comment", "{\"white-list\": [\"give\" /* all */]}", kError, 1,
+                            24, "comments are not allowed"},
+        OutsideTheValueCase{"admins_after_the_value",
+                            R"({"white-list":["give"]},"admins":[{"eosid":["a"]}]})", kWarning, 1,
+                            24, "passes over the rest"},
+        OutsideTheValueCase{"second_object", "{\"white-list\": [\"give\"]}\n\n  {\"admins\": []}\n",
+                            kWarning, 3, 3, "passes over the rest"},
+        OutsideTheValueCase{"after_a_number", "7x", kWarning, 1, 2, "passes over the rest"}),
+    [](const ::testing::TestParamInfo<OutsideTheValueCase>& param) {
+      return std::string(param.param.name);
+    });
+
+TEST(ConfigCheckTest, SlashesInTextsAndBlanksAfterTheValueAreClean) {
+  for (const char* text : {"{\"white-list\": [\"//give\", \"/x\"]}\n \t\r\n", "{}", "{} "}) {
+    const CheckReport report = CheckConfigText(text);
+    EXPECT_EQ(report.ExitStatus(), 0) << Shown(report);
+  }
+}
+
+// The example configuration, its remarks deleted as it says, loads in the plugin and checks
+// without an error; with its remarks it is refused at its first line.
+TEST(ConfigCheckTest, ExampleLoadsOnceTheLinesThatBeginWithSlashesAreDeleted) {
+  std::ifstream example(std::filesystem::path(QUILLMARK_SOURCE_DIR) / "packaging" /
+                        "config.example.jsonc");
+  ASSERT_TRUE(example.is_open());
+  std::string commented;
+  std::string stripped;
+  for (std::string line; std::getline(example, line);) {
+    commented += line + "\n";
+    if (line.rfind("//", 0) != 0) stripped += line + "\n";
+  }
+  const testing::ServerFolder folder;
+  const std::string path = (folder.PluginDir() / "config.json").string();
+  folder.WriteConfig(stripped);
+  const json config = ReadConfigFile(path);
+  EXPECT_EQ(AllowList(config).WhiteListEntries(), 2U);
+  const CheckReport checked = CheckConfigFile(path);
+  for (const Finding& finding : checked.findings) {
+    EXPECT_EQ(finding.severity, Severity::kWarning) << Shown(checked);
+    EXPECT_NE(finding.path, "") << Shown(checked);  // nothing outside the value
+  }
+  const CheckReport refused = CheckConfigText(commented);
+  ASSERT_EQ(refused.findings.size(), 1U) << Shown(refused);
+  EXPECT_EQ(std::pair(refused.findings[0].line, refused.findings[0].column),
+            (std::pair<std::size_t, std::size_t>{1, 1}));
+}
 
 TEST(ConfigCheckTest, RefusedFilesAreErrorsWithTheirPlace) {
   const testing::ServerFolder folder;

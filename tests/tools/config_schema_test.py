@@ -12,8 +12,8 @@ import jsonschema
 def load(path):
     with open(path, encoding="utf-8") as file:
         lines = file.read().splitlines()
-    # The commented example holds remarks only on lines of their own.
-    return json.loads("\n".join(l for l in lines if not l.lstrip().startswith("//")))
+    # The commented example holds remarks only on lines that begin with "//", as it tells.
+    return json.loads("\n".join(l for l in lines if not l.startswith("//")))
 
 
 ID = "0002d4c2a1b34e7f9c0e5a1b2c3d4e5f"
