@@ -36,26 +36,9 @@ if [ ! -f "$stl/stl/inc/yvals_core.h" ] || [ ! -f "$framework/AsaApi/Core/Privat
   exit 0
 fi
 MSVC_STL_DIR=$(realpath "$stl") ASAAPI_DIR=$(realpath "$framework"); export MSVC_STL_DIR ASAAPI_DIR
-scripts/install-deps.sh clang-19 clang-tools-19 lld-19 llvm-19 mingw-w64-x86-64-dev wine64 wine
-
-# One wine server for the whole leg (a server per test process is slow and flaky), and the
-# Linux-built Discord stand-in, which the Windows tests that post drive through its control
-# requests.
-export WINEPREFIX="$PWD/build/windows-release/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-mkdir -p "$WINEPREFIX"
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true; kill "${standin:-}" 2>/dev/null || true' EXIT
-wine wineboot >/dev/null 2>&1
-port_file=$(mktemp)
-build/default/bin/discord-standin --port 0 --port-file "$port_file" --control --lifetime 1800 \
-  >/dev/null &
-standin=$!
-for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.1; done
-QUILLMARK_STANDIN_PORT=$(cat "$port_file")
-export QUILLMARK_STANDIN_PORT
-rm -f "$port_file"
+source scripts/windows-env.sh
+scripts/install-deps.sh "${windows_packages[@]}"
+start_windows_env
 leg windows-release
 
 # The same plays on the Linux stand-in server and, under Wine, on the deployable DLL loaded by
