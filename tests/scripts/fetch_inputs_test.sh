@@ -38,7 +38,7 @@ run() {
   env -u MSVC_STL_DIR -u ASAAPI_DIR QUILLMARK_THIRD_PARTY_DIR="$work/nothing-beside" \
     QUILLMARK_CACHE_DIR="$work/$cache" QUILLMARK_STL_URL="file://$work/STL" \
     QUILLMARK_ASAAPI_URL="file://$work/AsaApi" QUILLMARK_STL_COMMIT="$stl" \
-    QUILLMARK_ASAAPI_COMMIT="$asaapi" "$@" "$fetch" >"$work/out" 2>"$work/err"
+    QUILLMARK_ASAAPI_COMMIT="$asaapi" "$@" bash "$fetch" >"$work/out" 2>"$work/err"
 }
 
 expected="MSVC_STL_DIR=$work/cache/msvc-stl-$stl
