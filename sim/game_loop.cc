@@ -1,7 +1,8 @@
 // The game loop of the simulated host: frames on the calling thread, which is the game thread.
 // Each frame the game handles what its RCON clients sent, then the framework delivers the
 // results of finished requests and runs every tick callback; once a second it runs the timer
-// callbacks, as the game state's timer does.
+// callbacks and then the automatic reload of plugins, as the framework's hook on the game
+// state's timer does.
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -30,6 +31,7 @@ void Tick(float delta_seconds) {
   if (now - LastTimer() >= std::chrono::seconds(1)) {
     LastTimer() = now;
     TimerCommands();
+    DetectPluginChanges();
   }
 }
 

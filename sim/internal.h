@@ -112,6 +112,17 @@ void* OpenLibrary(const std::string& path, std::string& error, int& error_code);
 void* FindExport(void* module, const char* name);
 // Gives back one reference; the last unloads the library.
 bool CloseLibrary(void* module);
+// Windows' error code of the last loader call that failed on this thread (GetLastError).
+int LastLoaderError();
+#if !defined(_WIN32)
+// Whether the dynamic linker still has the library at `path` mapped, for the imitation of
+// Windows' refusal to overwrite a mapped image.
+bool LibraryStillMapped(const std::string& path);
+#endif
+// The framework's automatic reload of plugins, run by the game state's timer after the timer
+// callbacks: every interval its config.json sets, each loaded plugin with an update file beside
+// its library is unloaded, the file put in place of the library and the plugin loaded again.
+void DetectPluginChanges();
 
 // ----- The framework's log -----------------------------------------------------------------
 // Writes one line of the framework's own logger ("API") into the server's log sinks.

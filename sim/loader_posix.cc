@@ -8,11 +8,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "sim/internal.h"
+#include "sim/sim_control.h"
 
 namespace sim {
 namespace {
@@ -115,6 +118,33 @@ void* FindExport(void* module, const char* name) {
 }
 
 bool CloseLibrary(void* module) { return Release(module); }
+
+void EndProcess(int code) {
+  std::fflush(nullptr);
+  {
+    // Windows tells the libraries last loaded first. Here the program's own exit work follows
+    // the notifications instead of coming before them; the libraries' destructors run after, in
+    // exit, as on Windows.
+    std::lock_guard lock(LoaderMutex());
+    const std::vector<Library> libraries = Libraries();
+    for (auto it = libraries.rbegin(); it != libraries.rend(); ++it) {
+      if (DllMainFn entry = EntryPoint(it->handle)) {
+        (void)entry(it->base, kProcessDetach, reinterpret_cast<void*>(1));
+      }
+    }
+  }
+  std::fflush(nullptr);
+  std::exit(code);
+}
+
+int LastLoaderError() { return 6; }  // ERROR_INVALID_HANDLE: a module this loader never loaded
+
+bool LibraryStillMapped(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return false;
+  dlclose(handle);
+  return true;
+}
 
 }  // namespace sim
 

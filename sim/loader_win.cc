@@ -2,7 +2,11 @@
 // address and loads, looks into and frees libraries the way the framework does.
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "sim/internal.h"
+#include "sim/sim_control.h"
 
 namespace sim {
 
@@ -32,5 +36,14 @@ void* FindExport(void* module, const char* name) {
 }
 
 bool CloseLibrary(void* module) { return FreeLibrary(static_cast<HMODULE>(module)) != 0; }
+
+// The system's own: exit runs the program's exit work and ends in ExitProcess, which tells every
+// loaded library of the detach with a non-null reserved argument.
+void EndProcess(int code) {
+  std::fflush(nullptr);
+  std::exit(code);
+}
+
+int LastLoaderError() { return static_cast<int>(GetLastError()); }
 
 }  // namespace sim

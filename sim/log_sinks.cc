@@ -5,9 +5,10 @@
 // library), the server's outputs are made there and the framework's lines written through it.
 #include <spdlog/logger.h>
 #include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/base_sink.h>
 #include <spdlog/sinks/basic_file_sink.h>
-#include <spdlog/sinks/stdout_sinks.h>
 
+#include <cstdio>
 #include <mutex>
 #include <vector>
 
@@ -17,14 +18,27 @@
 namespace sim {
 namespace {
 
+// The console: each line's bytes to standard output, under the sink's own std::mutex, as the
+// framework's console sink guards itself (the logging library's stdout sink shares a lock of the
+// library's instead).
+class ConsoleSink final : public spdlog::sinks::base_sink<std::mutex> {
+ protected:
+  void sink_it_(const spdlog::details::log_msg& msg) override {
+    spdlog::memory_buf_t line;
+    formatter_->format(msg, line);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+  }
+  void flush_() override { std::fflush(stdout); }
+};
+
 std::mutex& SinksMutex() {
   static auto* mutex = new std::mutex();
   return *mutex;
 }
 
 std::vector<spdlog::sink_ptr>& Sinks() {
-  static auto* sinks =
-      new std::vector<spdlog::sink_ptr>{std::make_shared<spdlog::sinks::stdout_sink_mt>()};
+  static auto* sinks = new std::vector<spdlog::sink_ptr>{std::make_shared<ConsoleSink>()};
   return *sinks;
 }
 
@@ -60,7 +74,7 @@ void UseNoLogSinks() {
 void UseConsoleLogSink() {
   if (const LogRoute route = RouteIfAny(); route.use_console) return route.use_console();
   std::lock_guard lock(SinksMutex());
-  Sinks() = {std::make_shared<spdlog::sinks::stdout_sink_mt>()};
+  Sinks() = {std::make_shared<ConsoleSink>()};
 }
 
 void AddLogFile(const std::string& path) {

@@ -144,8 +144,16 @@ HOST_API void SetPluginLibrary(const std::string& name, const std::string& path)
 HOST_API bool LoadPlugin(const std::string& name, std::string* error = nullptr);
 HOST_API bool UnloadPlugin(const std::string& name, std::string* error = nullptr);
 HOST_API bool IsPluginLoaded(const std::string& name);
+// Where the framework loads the plugin `name`'s library from (see SetPluginLibrary); its update
+// file, "<that path>.ArkApi", is looked for beside it.
+HOST_API std::string PluginLibraryPath(const std::string& name);
 // An export of a loaded plugin's library, or null.
 HOST_API void* FindPluginExport(const std::string& name, const char* symbol);
+// Ends the process as Windows ends it, with exit status `code`: the program's own exit work,
+// then every library still loaded told of the detach with a non-null reserved argument (the
+// process is ending, under the loader lock; nothing is unloaded first), then its globals'
+// destructors. The framework unloads no plugin on the way.
+[[noreturn]] HOST_API void EndProcess(int code);
 
 // ----- Hooks ---------------------------------------------------------------------------------
 // Detours installed in front of the named function.

@@ -2,6 +2,7 @@
 #include "tools/config_check.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -424,7 +425,66 @@ std::optional<Finding> PassedOver(const std::string& text) {
                  line, column};
 }
 
+// The framework's PluginInfo.json: each key and the type the framework reads it as.
+struct InfoKey {
+  const char* key;
+  json::value_t type;
+  const char* type_name;
+};
+constexpr InfoKey kInfoKeys[] = {{"FullName", json::value_t::string, "text"},
+                                 {"Description", json::value_t::string, "text"},
+                                 {"Version", json::value_t::number_float, "a number"},
+                                 {"MinApiVersion", json::value_t::number_float, "a number"},
+                                 {"Dependencies", json::value_t::array, "an array of texts"},
+                                 {"PreventUnloading", json::value_t::boolean, "true or false"}};
+
+bool HasType(const json& value, json::value_t type) {
+  if (type == json::value_t::number_float) return value.is_number();
+  if (type == json::value_t::array) {
+    return value.is_array() && std::all_of(value.begin(), value.end(),
+                                           [](const json& name) { return name.is_string(); });
+  }
+  return value.type() == type;
+}
+
 }  // namespace
+
+CheckReport CheckPluginInfoFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  const json info = json::parse(file, nullptr, false);
+  if (!info.is_object()) {
+    return {
+        {{Severity::kError, "", "is not a JSON object: the framework does not load the plugin"}},
+        "the framework does not load the plugin"};
+  }
+  CheckReport report;
+  bool loads = true;
+  bool unloadable = true;
+  for (const InfoKey& key : kInfoKeys) {
+    const auto it = info.find(key.key);
+    if (it == info.end()) continue;
+    if (HasType(*it, key.type)) {
+      if (std::string_view(key.key) == "PreventUnloading") unloadable = !it->get<bool>();
+      continue;
+    }
+    const std::string place = std::string("/") + key.key;
+    const std::string found = fmt::format("is {}, not {}", Describe(*it), key.type_name);
+    if (std::string_view(key.key) == "PreventUnloading") {
+      report.findings.push_back(
+          {Severity::kWarning, place,
+           found + ": the framework reads it as false, and anyone granted plugins.unload can "
+                   "unload the plugin (write true without quotes to prevent it)"});
+    } else {
+      loads = false;
+      report.findings.push_back(
+          {Severity::kError, place, found + ": the framework does not load the plugin"});
+    }
+  }
+  report.summary = !loads       ? "the framework does not load the plugin"
+                   : unloadable ? "the plugin can be unloaded"
+                                : "the plugin cannot be unloaded";
+  return report;
+}
 
 int CheckReport::ExitStatus() const {
   int status = 0;

@@ -38,6 +38,12 @@ CheckReport CheckConfigText(std::string text);
 // Checks a document as the plugin would have read it.
 CheckReport CheckConfig(const nlohmann::json& config);
 
+// Checks the framework's PluginInfo.json of the plugin at `path`, as the framework reads it: a
+// value of the wrong type is an error (the framework does not load the plugin), except
+// PreventUnloading, which the framework then reads as false with a warning: a warning here too,
+// for the plugin can then be unloaded by anyone granted plugins.unload.
+CheckReport CheckPluginInfoFile(const std::string& path);
+
 // The report as the command prints it, `file` naming the file in each line.
 std::string FormatReport(const std::string& file, const CheckReport& report);
 

@@ -6,11 +6,13 @@
 // console-command function, and RCON requests are sent. With RCON enabled, as the game enables
 // it (?RCONEnabled=True?RCONPort=N?ServerAdminPassword=PW in the map URL, its first argument),
 // it also listens for RCON clients on 127.0.0.1. At the end it waits for webhook posts, then
-// unloads the plugin in the framework's order.
+// unloads the plugin in the framework's order, as "plugins.unload" does. A real server never
+// unloads its plugins: with the directive "shutdown", or with --shutdown at the end of the play,
+// it exits as one does, the plugin still loaded and told only of the process's end.
 //
 //   quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] [--log FILE]
-//                 [--stats] [--callbacks-on-worker] [--rcon-port N] [--rcon-port-file FILE]
-//                 [MAP?OPTIONS] [server options...]
+//                 [--stats] [--callbacks-on-worker] [--shutdown] [--rcon-port N]
+//                 [--rcon-port-file FILE] [MAP?OPTIONS] [server options...]
 //
 // It also offers operators two commands on a configuration file, without a server:
 //
@@ -48,8 +50,8 @@ constexpr auto kRconWaitTime = std::chrono::seconds(60);
 
 constexpr char kUsage[] =
     "usage: quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] "
-    "[--log FILE] [--stats] [--callbacks-on-worker] [--rcon-port N] [--rcon-port-file FILE] "
-    "[MAP?OPTIONS] [server options...]\n"
+    "[--log FILE] [--stats] [--callbacks-on-worker] [--shutdown] [--rcon-port N] "
+    "[--rcon-port-file FILE] [MAP?OPTIONS] [server options...]\n"
     "       quillmark-sim check <config.json>\n"
     "       quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>\n";
 
@@ -62,12 +64,20 @@ int Usage(bool asked) {
   return asked ? 0 : 2;
 }
 
-// check: the findings, and 0 when clean, 1 with warnings only, 2 with errors.
+// check: the findings, those of PluginInfo.json beside the file too, and 0 when clean, 1 with
+// warnings only, 2 with errors.
 int Check(const std::vector<std::string>& args) {
   if (args.size() != 3 || AsksForHelp(args[2])) return Usage(args.size() == 3);
   const quillmark::tools::CheckReport report = quillmark::tools::CheckConfigFile(args[2]);
   std::fputs(quillmark::tools::FormatReport(args[2], report).c_str(), stdout);
-  return report.ExitStatus();
+  // The framework's file about the plugin, when it is beside config.json.
+  const std::filesystem::path info =
+      std::filesystem::path(args[2]).parent_path() / "PluginInfo.json";
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(info, ignored)) return report.ExitStatus();
+  const quillmark::tools::CheckReport about = quillmark::tools::CheckPluginInfoFile(info.string());
+  std::fputs(quillmark::tools::FormatReport(info.string(), about).c_str(), stdout);
+  return std::max(report.ExitStatus(), about.ExitStatus());
 }
 
 // explain: the verdict and the deciding rule of each part, and 0 when let through, 1 when
@@ -169,13 +179,16 @@ class Server {
   void Run(LineSource& source) {
     std::string line;
     int number = 0;
-    for (;;) {
+    while (!shutting_down_) {
       const auto status = source.Next(line, std::chrono::milliseconds(16));
       if (status == LineSource::Status::kEnd) break;
       if (status == LineSource::Status::kLine) Play(++number, line);
       Frame();
     }
   }
+
+  // Whether the play ended with the directive "shutdown".
+  [[nodiscard]] bool ShuttingDown() const { return shutting_down_; }
 
   // After the play: how many console commands were handled, and the longest any took.
   // With the time the play took and the wait for webhook posts after it.
@@ -350,28 +363,48 @@ class Server {
     }
   }
 
-  // As an operator edits the file: the plugin sees the change when it reads the file again. The
-  // new file is read whole before config.json is touched, so that one that cannot be read
-  // leaves config.json as it was. (Copied by streams: MinGW's copy_file refuses to overwrite a
-  // file that exists.)
+  // As an operator edits the file: the plugin sees the change when it reads the file again.
   void Do(int number, const sim::server::UseConfig& config) {
     const std::filesystem::path target =
         std::filesystem::path(server_dir_) / "ArkApi" / "Plugins" / kPluginName / "config.json";
+    if (!PutInPlace(number, config.file, target.string(), "config.json")) return;
+    std::printf("[operator] config.json replaced by %s\n", config.file.c_str());
+    std::fflush(stdout);
+  }
+
+  // As an operator updates the plugin on a running server: the framework's timer finds the file
+  // and does the rest.
+  void Do(int number, const sim::server::Update& update) {
+    const std::string library = sim::PluginLibraryPath(kPluginName);
+    const std::string file = update.file.empty() ? library : update.file;
+    const std::string target = library + ".ArkApi";
+    if (!PutInPlace(number, file, target, "the update")) return;
+    std::printf("[operator] %s put beside the plugin as %s\n", file.c_str(),
+                std::filesystem::path(target).filename().string().c_str());
+    std::fflush(stdout);
+  }
+
+  void Do(int, const sim::server::Shutdown&) { shutting_down_ = true; }
+
+  // Copies `file` to `target`, reading it whole before the target is touched, so that one that
+  // cannot be read leaves the target as it was. (Copied by streams: MinGW's copy_file refuses to
+  // overwrite a file that exists.)
+  static bool PutInPlace(int number, const std::string& file, const std::string& target,
+                         const std::string& what) {
     std::error_code error;
-    std::ifstream in(config.file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
-    if (!std::filesystem::is_regular_file(config.file, error) || !in.is_open() ||
+    if (!std::filesystem::is_regular_file(file, error) || !in.is_open() ||
         !(text << in.rdbuf() || in.peek() == std::ifstream::traits_type::eof())) {
-      Complain(number, "cannot read " + config.file + ": config.json is left as it was");
-      return;
+      Complain(number, "cannot read " + file + ": " + what + " is left as it was");
+      return false;
     }
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     if (!out.is_open() || !(out << text.str()) || !out.flush()) {
-      Complain(number, "cannot put " + config.file + " in place of config.json");
-      return;
+      Complain(number, "cannot put " + file + " in place of " + what);
+      return false;
     }
-    std::printf("[operator] config.json replaced by %s\n", config.file.c_str());
-    std::fflush(stdout);
+    return true;
   }
 
   void Do(int, const sim::server::Sleep& sleep) {
@@ -385,7 +418,26 @@ class Server {
   long long commands_ = 0;
   std::chrono::microseconds longest_{0};
   std::int64_t rcon_clients_waited_ = 0;  // clients the play's rcon-wait directives waited for
+  bool shutting_down_ = false;
 };
+
+// The server's shutdown as a real server goes through it: the framework has no unload path at
+// exit, so the plugin stays loaded and is told only of the process's end (its DllMain's detach,
+// under the loader lock); requests still in transfer are abandoned with the process.
+[[noreturn]] void ShutDown(Server& server, const sim::server::Options& options,
+                           Clock::duration play) {
+  server.ShowWhatHappened();
+  if (options.stats) server.PrintStats(play, Clock::duration::zero());
+  sim::StopWorld();
+  std::fflush(stdout);
+  if (sim::IsPluginLoaded(kPluginName)) {
+    std::fprintf(stderr,
+                 "quillmark-sim: the server shut down without unloading the plugin, as a real "
+                 "one does; the %lld engine blocks it holds are still in use, not lost\n",
+                 static_cast<long long>(sim::GetAllocatorStats().live_blocks));
+  }
+  sim::EndProcess(0);
+}
 
 int Serve(int argc, char** argv) {
   sim::server::Options options;
@@ -446,6 +498,9 @@ int Serve(int argc, char** argv) {
     LineSource source(script_file.is_open() ? static_cast<std::istream&>(script_file) : std::cin,
                       !script_file.is_open() && sim::server::InputIsTerminal());
     server.Run(source);
+    // Before the line source is done with: its reader may wait on input that never ends.
+    if (server.ShuttingDown() || options.shutdown)
+      ShutDown(server, options, Clock::now() - started);
   }
   const auto played = Clock::now();
   (void)Server::Settle(0);

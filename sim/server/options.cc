@@ -26,8 +26,12 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       options.help = true;
       return true;
     }
-    if (arg == "--stats" || arg == "--callbacks-on-worker") {
-      (arg == "--stats" ? options.stats : options.callbacks_on_worker) = true;
+    const std::map<std::string, bool*> flags = {
+        {"--stats", &options.stats},
+        {"--callbacks-on-worker", &options.callbacks_on_worker},
+        {"--shutdown", &options.shutdown}};
+    if (const auto flag = flags.find(arg); flag != flags.end()) {
+      *flag->second = true;
       continue;
     }
     const auto it = valued.find(arg);

@@ -13,6 +13,7 @@ struct Options {
   bool help = false;  // --help or -h: the usage, and nothing else
   bool stats = false;
   bool callbacks_on_worker = false;
+  bool shutdown = false;  // --shutdown: the play ends as the directive "shutdown" ends it
   std::string server_dir = ".";
   std::string map = "TheIsland_WP";
   std::string plugin;

@@ -162,6 +162,14 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
     if (w.size() != 2) return std::string("config wants one file");
     return Directive{UseConfig{w[1]}};
   }
+  if (verb == "update") {
+    if (w.size() > 2) return std::string("update wants at most one file");
+    return Directive{Update{w.size() == 2 ? w[1] : std::string()}};
+  }
+  if (verb == "shutdown") {
+    if (w.size() != 1) return std::string("shutdown takes nothing more");
+    return Directive{Shutdown{}};
+  }
   if (verb == "sleep") {
     Sleep sleep;
     if (w.size() != 2 || !ParseNumber(w[1], sleep.seconds) || sleep.seconds < 0) {

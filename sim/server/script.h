@@ -1,7 +1,8 @@
 // The directives of the stand-in server's scripted play, one per line: players joining, typing
 // console commands, gaining or losing the administrator bit, moving, the map changing, RCON
-// requests, the operator replacing config.json, waiting for webhook posts or for RCON clients,
-// and letting time pass.
+// requests, the operator replacing config.json or putting an update of the plugin beside it,
+// waiting for webhook posts or for RCON clients, letting time pass, and the server shutting
+// down.
 #pragma once
 
 #include <optional>
@@ -49,6 +50,14 @@ struct UseConfig {
 struct Sleep {
   double seconds = 0;
 };
+// The operator puts `file` (empty: the plugin library the server loaded) beside the plugin's
+// library as "<library>.ArkApi", for the framework's automatic reload to put in place.
+struct Update {
+  std::string file;
+};
+// The server shuts down as a real one does: the play ends and the process exits without
+// unloading the plugin.
+struct Shutdown {};
 // Plays `directive` `count` times, each time with "{n}" replaced by the round, 1 to count.
 struct Repeat {
   long long count = 0;
@@ -57,7 +66,7 @@ struct Repeat {
 struct Nothing {};  // a blank line or a comment
 
 using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, RconWait,
-                               UseConfig, Sleep, Repeat>;
+                               UseConfig, Sleep, Repeat, Update, Shutdown>;
 
 // The directive on `line` (without its line end), or an error message saying what is wrong.
 std::variant<Directive, std::string> ParseDirective(std::string_view line);

@@ -3,6 +3,8 @@
 #include "audit/server_label.h"
 
 #include <memory>
+#include <new>
+#include <string>
 #include <utility>
 
 #include "audit/audit_text.h"
@@ -16,14 +18,17 @@ struct LocalFreeDeleter {
 };
 using ArgvBlock = std::unique_ptr<HostChar*[], LocalFreeDeleter>;
 
-// The kept label, and its shown text; its buffer is given back when the plugin is unloaded.
+// The kept label, and its shown text; their buffers are given back when the plugin is unloaded.
+// They live in storage that is never destroyed: at the process's end, which unloads no plugin,
+// a destructor would hand the label's buffer to the engine's allocator through the framework.
 struct Kept {
   FString label;
   std::string shown;
 };
 Kept& TheKept() {
-  static Kept kept;
-  return kept;
+  alignas(Kept) static unsigned char storage[sizeof(Kept)];
+  static Kept* kept = new (storage) Kept();
+  return *kept;
 }
 FString& LabelCache() { return TheKept().label; }
 
@@ -77,7 +82,7 @@ const std::string& ShownServerLabel() {
 
 void ForgetServerLabel() {
   LabelCache().Empty();
-  TheKept().shown.clear();
+  std::string().swap(TheKept().shown);
 }
 
 }  // namespace quillmark

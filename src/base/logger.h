@@ -3,6 +3,7 @@
 // at once. The logging library's headers stay inside logger.cc.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,5 +31,12 @@ void LogError(const std::string& text);
 // Writes "<what>: <why>" at level error, for a failure caught on a path that must go on; when
 // even that line cannot be made (out of memory), nothing. Any thread.
 void LogFailure(std::string_view what, std::string_view why) noexcept;
+
+// Writes `text` at level error into each of the logger's sinks that can take it without
+// waiting: one that guards itself with a std::mutex, as the framework's do, which is free now.
+// For the end of the process, when another thread may have been stopped holding a sink's lock.
+// Returns the number of sinks that did not get the line (all of them when the line cannot be
+// made); 0 when there is no logger. Any thread.
+std::size_t LogErrorWithoutWaiting(const std::string& text) noexcept;
 
 }  // namespace quillmark

@@ -7,6 +7,7 @@
 
 #if defined(QUILLMARK_REAL_FRAMEWORK)
 #include <Logger/Logger.h>
+#include <Logger/spdlog/sinks/base_sink.h>
 
 #include <json.hpp>
 #else
@@ -14,6 +15,7 @@
 #include <spdlog/fmt/fmt.h>
 #include <spdlog/logger.h>
 #include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/base_sink.h>
 #include <spdlog/spdlog.h>
 
 #include <nlohmann/json.hpp>

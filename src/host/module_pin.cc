@@ -5,6 +5,8 @@
 // libraries its loader loads.
 #include "host/module_pin.h"
 
+#include <atomic>
+
 #include "host/host.h"
 
 #if defined(_WIN32)
@@ -22,6 +24,9 @@ namespace {
 // Any address inside this library names it.
 const char kHere = 0;
 
+// Detours and command callbacks of the plugin running now, on any thread.
+std::atomic<int> running{0};
+
 // How long after the unload the last reference is given back. The detour that asked only has to
 // return, which takes microseconds; this leaves a wide margin for a stalled game thread.
 constexpr long long kReleaseDelay100ns = 5LL * 10'000'000;
@@ -32,6 +37,10 @@ void POOL_CALLBACK ReleaseOnPool(PTP_CALLBACK_INSTANCE instance, void* module, P
 }
 
 }  // namespace
+
+CodeOnStack::CodeOnStack() noexcept { running.fetch_add(1, std::memory_order_relaxed); }
+CodeOnStack::~CodeOnStack() noexcept { running.fetch_sub(1, std::memory_order_relaxed); }
+bool CodeOnStack::Any() noexcept { return running.load(std::memory_order_relaxed) > 0; }
 
 ModulePin::ModulePin() {
   ModuleHandle module = nullptr;

@@ -1,11 +1,27 @@
 // Keeping the plugin's own library loaded while its code may still run. The framework can
 // unload the plugin in the middle of the plugin's own console-command detour (a player types
 // "plugins.unload quillmark"): the detour calls on into the framework's, which unloads the
-// library synchronously, and would then return into code that is gone. And a command loop of
-// the framework may still hold the plugin's command callbacks when it frees the library.
+// library synchronously, and would then return into code that is gone. But a library kept
+// loaded when nothing of it runs is harmful too: the framework's automatic reload copies the
+// new file over the DLL right after the unload, which Windows refuses while the image is still
+// mapped, and the plugin then stays unloaded until the server restarts.
 #pragma once
 
 namespace host {
+
+// Marks the plugin's own code as running for as long as it lives: made first thing in every
+// detour and command callback the host calls, so that an unload from inside one of them knows
+// that the library must outlive it. Any thread; the mark counts every thread.
+class CodeOnStack {
+ public:
+  CodeOnStack() noexcept;
+  ~CodeOnStack() noexcept;
+  CodeOnStack(const CodeOnStack&) = delete;
+  CodeOnStack& operator=(const CodeOnStack&) = delete;
+
+  // Whether any detour or command callback of the plugin is running now.
+  static bool Any() noexcept;
+};
 
 // One more reference to the library that holds the plugin's code, taken when made. Game
 // thread.

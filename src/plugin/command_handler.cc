@@ -17,6 +17,7 @@
 #include "host/host_fields.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
+#include "host/module_pin.h"
 #include "host/unicode.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
@@ -202,6 +203,7 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
 
 FString* CommandHandler(AShooterPlayerController* controller, FString* result, FString* command,
                         bool /*write_to_log*/) {
+  const host::CodeOnStack running;  // the call below may unload the plugin
   try {
     AuditCommand(controller, *command);
   } catch (const std::exception& e) {

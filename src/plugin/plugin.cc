@@ -9,10 +9,12 @@
 // label) and so is released in reverse order of creation when the library goes away.
 #include "plugin/plugin.h"
 
+#include <cstddef>
 #include <exception>
 
 #include "audit/server_label.h"
 #include "base/logger.h"
+#include "host/libraries.h"
 #include "host/module_pin.h"
 #include "notify/discord.h"
 #include "plugin/command_handler.h"
@@ -52,6 +54,7 @@ void Remind(bool with_why) {
 void WaitForConfiguration(const std::string& why) {
   TheReminder() = {why, 0};
   Remind(false);
+  AsaApi::GetCommands().RemoveOnTickCallback(FString(kReminderId));  // one left by a stop
   AsaApi::GetCommands().AddOnTickCallback(FString(kReminderId), [](float seconds) {
     try {
       Reminder& reminder = TheReminder();
@@ -99,22 +102,24 @@ void StillWaitingForConfiguration(const std::string& why) {
 }
 
 void ShutdownPlugin() {
-  // The framework unloads a plugin from inside a command: a player's "plugins.unload quillmark"
-  // runs inside this plugin's own console-command detour, and the framework's command loops run
-  // on a snapshot of the registered commands, which may hold the last reference to this
-  // plugin's reload commands after they are removed below. When the framework frees the library
-  // right after this function, the detour would return into code that is gone, and the snapshot
-  // would destroy callbacks whose code is gone. So the library keeps one more reference, given
-  // back by the host's thread pool a few seconds from now, after all of that has unwound.
-  host::ModulePin pin;
-  pin.ReleaseLater();
+  // The framework may unload the plugin from inside the plugin's own code: a player's
+  // "plugins.unload quillmark" runs inside this plugin's console-command detour, an RCON one
+  // inside its RCON detour. When the framework frees the library right after this function, the
+  // detour would return into code that is gone. So while a detour or command callback of the
+  // plugin is running, the library keeps one more reference, given back by the host's thread
+  // pool a few seconds from now, after all of that has unwound. Otherwise (the framework's
+  // automatic reload, an unload from elsewhere) nothing keeps it: the reload copies the new file
+  // over the library right after this, which Windows refuses while the image is still mapped.
+  if (host::CodeOnStack::Any()) host::ModulePin().ReleaseLater();
+  // The reload commands and the reminder are left for the framework, which takes every
+  // registration of a module away right after Plugin_Unload, emptying each in place: a command
+  // loop of the framework runs over a copy of its registrations, which may be what runs this
+  // unload (plugins.unload over RCON), and a registration this function took away would live on
+  // in that copy and be destroyed after the library is gone. A start registers them afresh.
   if (state == State::kPolicing) {
     host::RemoveHook(kConsoleCommandHook, &CommandHandler);
     host::RemoveHook(kRconPacketHook, &RconHandler);
-  } else if (state == State::kWaitingForConfiguration) {
-    AsaApi::GetCommands().RemoveOnTickCallback(FString(kReminderId));
   }
-  if (state != State::kStopped) RemoveReloadCommands();
   state = State::kStopped;
   StopNotifier();
   SavedConsoleCommand = nullptr;
@@ -123,6 +128,21 @@ void ShutdownPlugin() {
   ForgetServerLabel();
   ForgetConfiguration();
   PluginLogger().reset();
+}
+
+void OnProcessExit() noexcept {
+  if (state == State::kStopped) return;
+  // The journal's stop record belongs here too, written the same way.
+  try {
+    const std::size_t owed = WaitingNotifications();
+    if (owed > 0) {
+      (void)LogErrorWithoutWaiting(fmt::format(
+          "Discord delivery stopped with the server, which unloads no plugin when it shuts "
+          "down: {} notifications not delivered; the server log has their commands",
+          owed));
+    }
+  } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the line
+  }
 }
 
 }  // namespace quillmark
@@ -145,11 +165,15 @@ void Plugin_Unload() {
 
 std::uint64_t QuillmarkWaitingNotifications() { return quillmark::WaitingNotifications(); }
 
-int HOST_WINAPI DllMain(void* /*module*/, unsigned long reason, void* /*reserved*/) {
+int HOST_WINAPI DllMain(void* /*module*/, unsigned long reason, void* reserved) {
   constexpr unsigned long kProcessDetach = 0;
-  // A host that unloads the library without calling Plugin_Unload: take the handlers off, which
-  // waits for nothing. The rest goes with the library.
-  if (reason == kProcessDetach && quillmark::Policing()) {
+  if (reason != kProcessDetach) return 1;
+  if (reserved != nullptr) {
+    // The process is ending (the server shutting down, which never unloads its plugins).
+    quillmark::OnProcessExit();
+  } else if (quillmark::Policing()) {
+    // A host that unloads the library without calling Plugin_Unload: take the handlers off,
+    // which waits for nothing. The rest goes with the library.
     try {
       host::RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
       host::RemoveHook(quillmark::kRconPacketHook, &quillmark::RconHandler);

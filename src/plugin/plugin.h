@@ -32,10 +32,23 @@ void StartPolicing();
 // reminder says from now on. Game thread.
 void StillWaitingForConfiguration(const std::string& why);
 
-// Takes the handlers and the commands off and forgets everything the start made
-// (configuration, logger, server label), so that InitPlugin may run again, and keeps the
-// library loaded for a few seconds after the framework frees it. Game thread.
+// Takes the handlers off, stops delivery and forgets everything the start made (configuration,
+// logger, server label), so that InitPlugin may run again. The commands and callbacks it
+// registered are left for the framework, which takes them away right after. When it is called
+// from inside a detour or command callback of the plugin, the library stays loaded for a few
+// seconds after the framework frees it; otherwise it goes when the framework frees it. Game
+// thread.
 void ShutdownPlugin();
+
+// The process is ending without the plugin having been unloaded: the server shutting down,
+// which unloads no plugin (DllMain's detach with a non-null reserved argument). It runs under
+// the loader lock, on whichever thread ends the process, after every other thread was stopped
+// wherever it was, so that a lock may be held for good: nothing here waits for a lock, calls
+// into the framework (no hook taken off, no request, no engine memory) or posts. What can still
+// be written without waiting goes here, so that the shutdown loses nothing without a word: one
+// error line with the count of notifications not delivered to Discord (when any), in each sink
+// of the server log whose lock is free. Nothing when the plugin is stopped. Never throws.
+void OnProcessExit() noexcept;
 
 }  // namespace quillmark
 
@@ -46,7 +59,8 @@ HOST_PLUGIN_EXPORT void Plugin_Unload();
 // Notifications handed to delivery and not yet delivered, refused, counted as omitted or given
 // up: what a stand-in server waits for before it says a play is over. Game thread.
 HOST_PLUGIN_EXPORT std::uint64_t QuillmarkWaitingNotifications();
-// The loader's notifications, under the loader lock: 1 process attach, 0 process detach, 2 and
-// 3 thread attach and detach. Always returns 1 (TRUE); does no work that could wait.
+// The loader's notifications, under the loader lock: 1 process attach, 0 process detach (with a
+// non-null `reserved` when the process is ending: see OnProcessExit), 2 and 3 thread attach and
+// detach. Always returns 1 (TRUE); does no work that could wait.
 HOST_LOADER_ENTRY int HOST_WINAPI DllMain(void* module, unsigned long reason, void* reserved);
 }

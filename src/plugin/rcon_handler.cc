@@ -32,6 +32,7 @@
 #include "host/host_fields.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
+#include "host/module_pin.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
 #include "plugin/shown_field.h"
@@ -168,6 +169,7 @@ void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packe
 }  // namespace
 
 void RconHandler(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
+  const host::CodeOnStack running;  // the call below may unload the plugin
   try {
     AuditPacket(connection, *packet);
   } catch (const std::exception& e) {

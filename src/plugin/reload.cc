@@ -9,6 +9,7 @@
 #include "host/host.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
+#include "host/module_pin.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
 #include "plugin/plugin.h"
@@ -36,6 +37,7 @@ void ReportFailure(const char* what) noexcept {
 }
 
 void OnConsoleReload(APlayerController* player, FString* /*command*/, bool /*write_to_log*/) {
+  const host::CodeOnStack running;
   try {
     AShooterPlayerController* controller = host::AsShooterController(player);
     const std::string eos_id =
@@ -50,6 +52,7 @@ void OnConsoleReload(APlayerController* player, FString* /*command*/, bool /*wri
 }
 
 void OnRconReload(RCONClientConnection* connection, RCONPacket* packet, UWorld* /*world*/) {
+  const host::CodeOnStack running;
   try {
     FString reply = HostMessage(ReloadConfiguration("RCON"));
     connection->SendMessageW(packet->Id, 0, &reply);
@@ -64,18 +67,17 @@ void OnRconReload(RCONClientConnection* connection, RCONPacket* packet, UWorld* 
 
 constexpr HostChar kReloadCommand[] = HOST_TEXT("quillmark.reload");
 
+// Each first takes away one that a stop left for a host that did not (see ShutdownPlugin).
 void AddRconReloadCommand() {
-  AsaApi::GetCommands().AddRconCommand(FString(kReloadCommand), &OnRconReload);
+  const FString name(kReloadCommand);
+  AsaApi::GetCommands().RemoveRconCommand(name);
+  AsaApi::GetCommands().AddRconCommand(name, &OnRconReload);
 }
 
 void AddConsoleReloadCommand() {
-  AsaApi::GetCommands().AddConsoleCommand(FString(kReloadCommand), &OnConsoleReload);
-}
-
-void RemoveReloadCommands() {
   const FString name(kReloadCommand);
   AsaApi::GetCommands().RemoveConsoleCommand(name);
-  AsaApi::GetCommands().RemoveRconCommand(name);
+  AsaApi::GetCommands().AddConsoleCommand(name, &OnConsoleReload);
 }
 
 std::string ReloadConfiguration(std::string_view asked_by) {

@@ -11,11 +11,11 @@
 
 namespace quillmark {
 
-// Register the RCON command and the console command; RemoveReloadCommands takes away both (or
-// the one registered). Game thread.
+// Register the RCON command and the console command, each in place of one registered before.
+// They stay until the host takes every registration of the plugin away as it unloads it. Game
+// thread.
 void AddRconReloadCommand();
 void AddConsoleReloadCommand();
-void RemoveReloadCommands();
 
 // Reads config.json again and, when it loads, puts it in force with the notifier's new pace, or,
 // when the plugin started without a configuration, starts policing with it; writes one log line

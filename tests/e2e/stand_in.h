@@ -133,13 +133,15 @@ class StandInTest : public ::testing::Test {
     folder_.WriteConfig(config.dump(2));
   }
 
-  // Plays `script` on the stand-in server with `plugin` as the plugin library.
+  // Plays `script` on the stand-in server with `plugin` as the plugin library (empty: the one in
+  // the plugin's folder, where the framework looks).
   Play Run(const std::string& script, std::vector<std::string> args = {},
            const std::string& plugin = QUILLMARK_PLUGIN, const std::string& other_prefix = {}) {
     const auto script_path = folder_.Root() / "play.txt";
     std::ofstream(script_path, std::ios::binary) << script;
-    std::vector<std::string> all = {"--server-dir", folder_.Root().string(), "--plugin", plugin,
-                                    "--script",     script_path.string()};
+    std::vector<std::string> all = {"--server-dir", folder_.Root().string(), "--script",
+                                    script_path.string()};
+    if (!plugin.empty()) all.insert(all.end(), {"--plugin", plugin});
     all.insert(all.end(), args.begin(), args.end());
     const ProcessResult result = RunProcess(QUILLMARK_SIM, all);
     // A server that never started or was ended by a crash (a signal; an NTSTATUS on Windows)

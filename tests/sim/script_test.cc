@@ -61,6 +61,9 @@ TEST(ScriptTest, OtherDirectives) {
   const Repeat repeat = Parse<Repeat>("repeat 1000 cmd rex say {n}");
   EXPECT_EQ(repeat.count, 1000);
   EXPECT_EQ(repeat.directive, "cmd rex say {n}");
+  EXPECT_EQ(Parse<Update>("update").file, "");
+  EXPECT_EQ(Parse<Update>("update \"new build/quillmark.dll\"").file, "new build/quillmark.dll");
+  (void)Parse<Shutdown>("shutdown");
   (void)Parse<Nothing>("");
   (void)Parse<Nothing>("   # a comment");
 }
@@ -75,6 +78,8 @@ TEST(ScriptTest, BadLinesSayWhatIsWrong) {
   EXPECT_EQ(Error("move rex 1,2,x"), "move wants <player> <x>,<y>,<z>");
   EXPECT_EQ(Error("cmd"), "cmd needs a player");
   EXPECT_EQ(Error("wait now"), "wait takes nothing more");
+  EXPECT_EQ(Error("update a b"), "update wants at most one file");
+  EXPECT_EQ(Error("shutdown now"), "shutdown takes nothing more");
   EXPECT_EQ(Error("sleep -1"), "sleep wants a number of seconds");
   EXPECT_EQ(Error("rcon-wait 0"), "rcon-wait wants a number of clients");
   EXPECT_EQ(Error("rcon-wait 2x"), "rcon-wait wants a number of clients");

@@ -63,9 +63,10 @@ HOST_LOADER_ENTRY int HOST_WINAPI DllMain(void*, unsigned long reason, void*) {
   if (reason == 0) {
     const bool removed = AsaApi::GetHooks().RemoveHook(kHook, &Detour);
     const bool command = AsaApi::GetCommands().RemoveConsoleCommand(FString(HOST_TEXT("probe")));
-    Say("detach: hooks=%d original=%s remove-hook=%s remove-command=%s pending=%lld",
+    Say("detach: hooks=%d original=%s remove-hook=%s remove-command=%s pending=%lld listed=%s",
         sim::HookCount(kHook), original == nullptr ? "null" : "set", removed ? "true" : "false",
-        command ? "true" : "false", static_cast<long long>(sim::PendingRequests()));
+        command ? "true" : "false", static_cast<long long>(sim::PendingRequests()),
+        sim::IsPluginLoaded("quillmark") ? "true" : "false");
   }
   return 1;
 }

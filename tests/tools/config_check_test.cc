@@ -309,6 +309,47 @@ TEST(ConfigCheckTest, RefusedFilesAreErrorsWithTheirPlace) {
       << FormatReport("config.json", report);
 }
 
+// PluginInfo.json as the framework reads it: a wrongly typed value fails the load, except
+// PreventUnloading, which then silently reads as false.
+TEST(ConfigCheckTest, PluginInfoTypesAsTheFrameworkReadsThem) {
+  const testing::ServerFolder folder;
+  const std::string path = (folder.PluginDir() / "PluginInfo.json").string();
+  struct Case {
+    const char* text;
+    int status;
+    const char* finding;  // the one finding's beginning, as printed; null: none
+    const char* summary;
+  };
+  for (const Case& c : {
+           Case{
+               R"({"FullName": "q", "Version": 0.1, "Dependencies": [], "PreventUnloading": true})",
+               0, nullptr, "the plugin cannot be unloaded"},
+           Case{R"({"PreventUnloading": "true"})", 1,
+                "PluginInfo.json: warning: /PreventUnloading is string \"true\", not true or "
+                "false: the framework reads it as false",
+                "the plugin can be unloaded"},
+           Case{R"({"Version": "1.0"})", 2,
+                "PluginInfo.json: error: /Version is string \"1.0\", not a number: the "
+                "framework does not load the plugin",
+                "the framework does not load the plugin"},
+           Case{R"({"Dependencies": ["Permissions", 1]})", 2,
+                "PluginInfo.json: error: /Dependencies is array", nullptr},
+           Case{"{", 2, "PluginInfo.json: error: is not a JSON object", nullptr},
+       }) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+    const CheckReport report = CheckPluginInfoFile(path);
+    const std::string shown = FormatReport("PluginInfo.json", report);
+    EXPECT_EQ(report.ExitStatus(), c.status) << shown;
+    EXPECT_EQ(report.findings.size(), c.finding == nullptr ? 0U : 1U) << shown;
+    if (c.finding != nullptr) {
+      EXPECT_EQ(shown.rfind(c.finding, 0), 0U) << shown;
+    }
+    if (c.summary != nullptr) {
+      EXPECT_NE(shown.find(c.summary), std::string::npos) << shown;
+    }
+  }
+}
+
 // The plugin keeps the last value of a repeated key and says nothing; the checker warns, at any
 // level, each repeat at its place.
 TEST(ConfigCheckTest, RepeatedKeysAreWarnedAtEveryLevel) {
