@@ -25,6 +25,9 @@ void* EngineMalloc(std::size_t count, std::uint32_t alignment);
 void* EngineRealloc(void* block, std::size_t count, std::uint32_t alignment);
 void EngineFree(void* block);
 
+// Whether GetAddress knows the function `name`.
+bool IsFunctionKnown(const std::string& name);
+
 // The game's own functions, reached through GetAddress.
 FString* GameConsoleCommand(AShooterPlayerController* controller, FString* result, FString* command,
                             bool write_to_log);

@@ -150,8 +150,21 @@ HOST_API void* FindPluginExport(const std::string& name, const char* symbol);
 // ----- Hooks ---------------------------------------------------------------------------------
 // Detours installed in front of the named function.
 HOST_API int HookCount(const std::string& name);
-// Takes off every detour still installed, as the framework does when it unloads a plugin.
+// Takes off every detour the plugins installed, whatever faults are set.
 HOST_API int RemoveAllHooks();
+// Faults of the framework's hooking transactions (it suspends the server's threads to patch a
+// function, which can fail). While `install` is set every installation fails: false, the saved
+// entry set to null, an error line. While `remove` is set every removal of an installed detour
+// fails, also the framework's own when it unloads a module: false, "DisableHook transaction
+// failed" logged, the detour stays in the chain. With `hooks_do_not_throw` (the framework's
+// setting HooksDoNotThrow) an unknown function gives false and an error line instead of ending
+// the process.
+struct HookFaults {
+  bool install = false;
+  bool remove = false;
+  bool hooks_do_not_throw = false;
+};
+HOST_API void SetHookFaults(const HookFaults& faults);
 
 // ----- Requests ------------------------------------------------------------------------------
 struct RequestOptions {

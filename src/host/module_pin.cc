@@ -31,17 +31,22 @@ void POOL_CALLBACK ReleaseOnPool(PTP_CALLBACK_INSTANCE instance, void* module, P
   FreeLibraryWhenCallbackReturns(instance, static_cast<ModuleHandle>(module));
 }
 
-}  // namespace
-
-ModulePin::ModulePin() {
+// One more reference to this library; null when the code is not in a library the loader counts
+// (linked into a program): then there is nothing to keep.
+ModuleHandle TakeReference() {
   ModuleHandle module = nullptr;
-  // Null when the code is not in a library the loader counts (linked into a program): then
-  // there is nothing to keep.
   if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                          reinterpret_cast<const HostChar*>(&kHere), &module) != 0) {
-    module_ = module;
+    return module;
   }
+  return nullptr;
 }
+
+}  // namespace
+
+ModulePin::ModulePin() : module_(TakeReference()) {}
+
+void KeepLoadedForGood() { (void)TakeReference(); }
 
 ModulePin::~ModulePin() {
   if (module_ == nullptr || later_) return;

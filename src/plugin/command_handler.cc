@@ -25,6 +25,7 @@
 namespace quillmark {
 
 ConsoleCommandFn SavedConsoleCommand = nullptr;
+bool HandlersPassThrough = false;
 
 namespace {
 
@@ -201,7 +202,8 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
 }  // namespace
 
 FString* CommandHandler(AShooterPlayerController* controller, FString* result, FString* command,
-                        bool /*write_to_log*/) {
+                        bool write_to_log) {
+  if (HandlersPassThrough) return SavedConsoleCommand(controller, result, command, write_to_log);
   try {
     AuditCommand(controller, *command);
   } catch (const std::exception& e) {

@@ -33,6 +33,7 @@
 #include "host/host_text.h"
 #include "host/libraries.h"
 #include "notify/discord.h"
+#include "plugin/command_handler.h"
 #include "plugin/configuration.h"
 #include "plugin/shown_field.h"
 
@@ -168,6 +169,10 @@ void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packe
 }  // namespace
 
 void RconHandler(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
+  if (HandlersPassThrough) {
+    SavedRconPacket(connection, packet, world);
+    return;
+  }
   try {
     AuditPacket(connection, *packet);
   } catch (const std::exception& e) {
