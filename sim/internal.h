@@ -80,7 +80,8 @@ void RemoveHooksOfModule(void* module);
 void RemoveCommandsOfModule(void* module);
 // Drops the module's request callbacks that have not run; waits for one that is running.
 void DropRequestCallbacksOfModule(void* module);
-// The framework's per-frame work: request results, then the plugins' tick callbacks.
+// The framework's per-frame work: the tick callbacks in the order they were registered (the
+// request service's among them, from its first use on).
 void TickCommands(float delta_seconds);
 void TimerCommands();
 // Registers the framework's own console and RCON commands (plugins.load, plugins.unload)

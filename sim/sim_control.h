@@ -127,9 +127,11 @@ HOST_API std::int64_t RconClientsGone();
 HOST_API std::vector<std::string> TakeRconNotes();
 
 // ----- The framework: frames, plugins ----------------------------------------------------------
-// One frame of the game loop on the calling thread, which is the game thread: the results of
-// finished requests are delivered, then every tick callback runs; once a second of wall time
-// has passed since they last ran, the timer callbacks run too.
+// One frame of the game loop on the calling thread, which is the game thread: every tick
+// callback runs in the order registered, the request service's own among them (registered at
+// its first use, as the framework's is, it runs the callbacks of the results that have arrived
+// after the tick callbacks registered before that); once a second of wall time has passed since
+// they last ran, the timer callbacks run too.
 HOST_API void Tick(float delta_seconds = 1.0F / 60);
 // Frames, one every `FrameInterval`, until `done` answers true (checked before each frame) or
 // `timeout` passes. True when `done` answered true.
@@ -177,6 +179,11 @@ struct RequestOptions {
   // Callbacks run on the service's own thread as soon as a request completes, instead of on the
   // game thread during the next frame as the framework runs them.
   bool deliver_on_worker = false;
+  // CreatePostRequest throws std::system_error after it has taken the request and its callback,
+  // as the framework's does when starting the request's thread fails. (There the callback then
+  // never runs and stays registered until the module unloads; here the request goes on and its
+  // callback runs later, the harder case for a caller that has given the post up.)
+  bool throw_after_handover = false;
 };
 HOST_API void SetRequestOptions(const RequestOptions& options);
 struct RequestStats {

@@ -17,6 +17,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "notify/discord_body.h"
@@ -131,7 +132,7 @@ class Delivery {
   void Failed(Queue& queue, const std::string& text, std::uint64_t& counter,
               DeliveryClock::time_point now);
   void Refused(Queue& queue, const PostResult& result, DeliveryClock::time_point now);
-  void GiveUp(Queue& queue, const PostResult& result);
+  void GiveUp(Queue& queue, const PostResult& result, std::string_view why);
   void FirstFailure(Queue& queue, const std::string& text, DeliveryClock::time_point now);
   void Summarise(DeliveryClock::time_point now);
   void TakeResults(DeliveryClock::time_point now);
