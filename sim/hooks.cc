@@ -141,7 +141,8 @@ class Hooks final : public AsaApi::IHooks {
                                     [detour](const Detour& d) { return d.detour == detour; });
     if (found == chain.end()) return false;
     if (faults_.remove) {
-      FrameworkLog(kLogError, "DisableHook transaction failed for " + name + " (transaction failed)");
+      FrameworkLog(kLogError,
+                   "DisableHook transaction failed for " + name + " (transaction failed)");
       return false;
     }
     *found->original = nullptr;

@@ -24,8 +24,7 @@ namespace {
 void RegisterServiceTick() {
   static const bool registered = [] {
     AddTickCallbackOf(ModuleOf(reinterpret_cast<const void*>(&FrameworkConsoleCommand)),
-                      FString(HOST_TEXT("RequestsUpdate")),
-                      [](float) { DeliverRequestResults(); });
+                      FString(HOST_TEXT("RequestsUpdate")), [](float) { DeliverRequestResults(); });
     return true;
   }();
   (void)registered;

@@ -101,8 +101,8 @@ struct Delivery::Item {
 struct Delivery::Queue {
   std::string url;
   std::deque<Item> items;
-  std::size_t in_flight = 0;  // items at the head being posted
-  std::uint64_t post = 0;     // the post whose result is awaited
+  std::size_t in_flight = 0;              // items at the head being posted
+  std::uint64_t post = 0;                 // the post whose result is awaited
   DeliveryClock::time_point posted_at{};  // when it was handed over
   DeliveryClock::time_point not_before{};
   int failures = 0;          // failures in a row, for the back-off

@@ -106,12 +106,15 @@ bool StartPolicing() {
   }
   if (!console_hooked) {
     TheReminder().why = kNotHooked;
-    LogError(fmt::format("Console commands reach the game unpoliced and unaudited: {}; send "
-                         "quillmark.reload over RCON to try again",
-                         kNotHooked));
+    LogError(
+        fmt::format("Console commands reach the game unpoliced and unaudited: {}; send "
+                    "quillmark.reload over RCON to try again",
+                    kNotHooked));
     return false;
   }
-  if (!rcon_hooked) rcon_hooked = host::InstallHook(kRconPacketHook, &RconHandler, &SavedRconPacket);
+  if (!rcon_hooked) {
+    rcon_hooked = host::InstallHook(kRconPacketHook, &RconHandler, &SavedRconPacket);
+  }
   if (!rcon_hooked) {
     LogError(
         "RCON commands reach the game unaudited: the hook on the game's RCON handler could not "

@@ -97,9 +97,10 @@ std::string ReloadConfiguration(std::string_view asked_by) {
   if (policing) {
     ReconfigureNotifier(CurrentConfiguration().notify.delivery);
   } else if (!StartPolicing()) {
-    LogInfo(fmt::format("config.json loaded (asked by {}), but console commands are still not "
-                        "policed: {}: {}",
-                        asked_by, kNotHooked, in_force));
+    LogInfo(
+        fmt::format("config.json loaded (asked by {}), but console commands are still not "
+                    "policed: {}: {}",
+                    asked_by, kNotHooked, in_force));
     return fmt::format("config.json loaded, but console commands are still not policed: {}",
                        kNotHooked);
   }

@@ -26,7 +26,8 @@ class FakeTransport final : public PostTransport {
             std::function<void(PostResult)> done) override {
     if (refuse_) return false;
     posts_.push_back({url, body, std::move(done)});
-    if (throw_) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    if (throw_)
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     return true;
   }
   void Refuse(bool refuse) { refuse_ = refuse; }
