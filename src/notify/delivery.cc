@@ -26,11 +26,6 @@ constexpr auto kLongestBackOff = std::chrono::seconds(60);
 constexpr auto kFirstBlockWait = std::chrono::seconds(60);
 constexpr auto kLongestBlockWait = std::chrono::minutes(15);
 constexpr auto kSummaryEvery = std::chrono::seconds(60);
-// The host's time-outs apply to each socket operation, with no deadline for the whole post and
-// none for the name lookup: a post may never end. Past this long without an answer it is
-// counted as failed and its notifications are posted again (Discord may then show them twice);
-// its answer, should it still come, is ignored.
-constexpr auto kAnswerDeadline = std::chrono::minutes(2);
 
 std::string LowerAscii(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -33,6 +33,12 @@ struct Notification {
   std::chrono::system_clock::time_point when{};  // when the command was handled
 };
 
+// The host's time-outs apply to each socket operation, with no deadline for the whole post and
+// none for the name lookup: a post may never end. Past this long without an answer it is
+// counted as failed and its notifications are posted again (Discord may then show them twice);
+// its answer, should it still come, is ignored.
+inline constexpr auto kAnswerDeadline = std::chrono::minutes(2);
+
 struct DeliveryOptions {
   int posts_per_minute = 30;        // the pace; Discord lets a channel have about 30 a minute
   std::size_t queue_limit = 10000;  // notifications that may wait, over every webhook
