@@ -89,6 +89,37 @@ TEST_F(LifecycleTest, DetachWithoutUnloadTakesTheHandlerOff) {
   EXPECT_EQ(Hooks(), 0);
 }
 
+// The host's hook table keeps the framework's rules: a second installation is not refused and
+// leads the detour to itself, a failed one leaves a null entry, a failed removal leaves the
+// detour and its entry where they were.
+TEST_F(LifecycleTest, TheHookTableKeepsTheFrameworksRules) {
+  using quillmark::CommandHandler;
+  const std::string name = quillmark::kConsoleCommandHook;
+  ConsoleCommandFn first = nullptr;
+  ConsoleCommandFn again = nullptr;
+  ASSERT_TRUE(host::InstallHook(name, &CommandHandler, &first));
+  ASSERT_TRUE(host::InstallHook(name, &CommandHandler, &again));
+  EXPECT_EQ(again, &CommandHandler);
+  EXPECT_EQ(Hooks(), 2);
+  EXPECT_TRUE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_TRUE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_FALSE(host::RemoveHook(name, &CommandHandler));
+  sim::SetHookFaults({.install = true});
+  ConsoleCommandFn failed = &CommandHandler;
+  EXPECT_FALSE(host::InstallHook(name, &CommandHandler, &failed));
+  EXPECT_EQ(failed, nullptr);
+  sim::SetHookFaults({});
+  ASSERT_TRUE(host::InstallHook(name, &CommandHandler, &first));
+  const ConsoleCommandFn saved = first;
+  sim::SetHookFaults({.remove = true});
+  EXPECT_FALSE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_EQ(first, saved);
+  EXPECT_EQ(Hooks(), 1);
+  sim::SetHookFaults({});
+  EXPECT_TRUE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_EQ(first, nullptr);
+}
+
 // The framework's hooking transaction fails: nothing is policed, the line and the reload's
 // answer say so, and a reload once it works again starts policing.
 TEST_F(LifecycleTest, AFailedInstallSaysNothingIsPolicedUntilAReloadInstallsIt) {
