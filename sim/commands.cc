@@ -191,10 +191,7 @@ void AddTimerCallbackOf(void* module, const FString& id, const std::function<voi
   TheCommands().AddTimerOf(module, id, callback);
 }
 
-void TickCommands(float delta_seconds) {
-  DeliverRequestResults();
-  TheCommands().Tick(delta_seconds);
-}
+void TickCommands(float delta_seconds) { TheCommands().Tick(delta_seconds); }
 void TimerCommands() { TheCommands().Timer(); }
 
 }  // namespace sim

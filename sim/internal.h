@@ -25,6 +25,9 @@ void* EngineMalloc(std::size_t count, std::uint32_t alignment);
 void* EngineRealloc(void* block, std::size_t count, std::uint32_t alignment);
 void EngineFree(void* block);
 
+// Whether GetAddress knows the function `name`.
+bool IsFunctionKnown(const std::string& name);
+
 // The game's own functions, reached through GetAddress.
 FString* GameConsoleCommand(AShooterPlayerController* controller, FString* result, FString* command,
                             bool write_to_log);
@@ -77,7 +80,8 @@ void RemoveHooksOfModule(void* module);
 void RemoveCommandsOfModule(void* module);
 // Drops the module's request callbacks that have not run; waits for one that is running.
 void DropRequestCallbacksOfModule(void* module);
-// The framework's per-frame work: request results, then the plugins' tick callbacks.
+// The framework's per-frame work: the tick callbacks in the order they were registered (the
+// request service's among them, from its first use on).
 void TickCommands(float delta_seconds);
 void TimerCommands();
 // Registers the framework's own console and RCON commands (plugins.load, plugins.unload)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -119,6 +120,10 @@ class RequestBook {
     });
   }
 
+  bool ThrowsAfterHandover() {
+    std::lock_guard lock(mutex_);
+    return options_.throw_after_handover;
+  }
   void SetOptions(const RequestOptions& options) {
     std::lock_guard lock(mutex_);
     options_ = options;
@@ -195,12 +200,14 @@ class RequestBook {
     running_module_ = entry.module;
     running_thread_ = std::this_thread::get_id();
     lock.unlock();
+    // The framework does not catch what a callback throws: it goes into the game's tick, which
+    // ends the server. So does it here, with a line that says why.
     try {
       entry.callback(result.success, std::move(result.text), std::move(result.headers));
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "request service: a callback threw: %s\n", e.what());
+      Fatal("request service: a callback threw into the game's tick: %s", e.what());
     } catch (...) {
-      std::fprintf(stderr, "request service: a callback threw\n");
+      Fatal("request service: a callback threw into the game's tick");
     }
     entry.callback = nullptr;
     lock.lock();
@@ -241,8 +248,13 @@ class RequestTransport {
       std::lock_guard lock(start_mutex_);
       if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
     }
-    return book_.Admit(std::move(request), std::move(callback), module, connect_seconds,
-                       receive_seconds, [this] { Wake(); });
+    const bool admitted = book_.Admit(std::move(request), std::move(callback), module,
+                                      connect_seconds, receive_seconds, [this] { Wake(); });
+    if (admitted && book_.ThrowsAfterHandover()) {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                              "thread");
+    }
+    return admitted;
   }
   void Cancel() {
     book_.Cancel([this] { Wake(); });

@@ -15,6 +15,22 @@ bool DrainRequests(std::chrono::milliseconds timeout) {
 }
 void CancelRequests() { TheTransport().Cancel(); }
 void DeliverRequestResults() { TheTransport().Book().DeliverResults(); }
+
+namespace {
+
+// As the framework's service does when it is first used: its own tick callback, which runs the
+// callbacks of the results that have arrived, registered after those of the plugins loaded
+// before that use, so that a result reaches them a frame after it was run. Game thread.
+void RegisterServiceTick() {
+  static const bool registered = [] {
+    AddTickCallbackOf(ModuleOf(reinterpret_cast<const void*>(&FrameworkConsoleCommand)),
+                      FString(HOST_TEXT("RequestsUpdate")), [](float) { DeliverRequestResults(); });
+    return true;
+  }();
+  (void)registered;
+}
+
+}  // namespace
 void DropRequestCallbacksOfModule(void* module) { TheTransport().Book().DropModule(module); }
 
 bool PostFor(const void* caller, const std::string& url, const API::Requests::Callback& callback,
@@ -25,6 +41,7 @@ bool PostFor(const void* caller, const std::string& url, const API::Requests::Ca
     FrameworkLog(kLogError, "Failed to get module handle for caller of CreatePostRequest.");
     return false;
   }
+  RegisterServiceTick();
   PendingRequest request;
   request.url = url;
   request.body = body;

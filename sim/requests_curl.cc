@@ -136,6 +136,7 @@ class CurlTransport final : public RequestTransport {
       }
       curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
       curl_easy_setopt(easy, CURLOPT_POST, 1L);
+      curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);  // a 3xx is the answer, as there
       curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
       curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
                        static_cast<curl_off_t>(request.body.size()));
@@ -166,14 +167,16 @@ class CurlTransport final : public RequestTransport {
       if (it == active.end()) continue;
       std::unique_ptr<Transfer> transfer = std::move(*it);
       active.erase(it);
+      long code = 0;
+      curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &code);
       if (message->data.result != CURLE_OK) {
         const std::string reason =
             transfer->error[0] != 0 ? transfer->error : curl_easy_strerror(message->data.result);
-        Finish(std::move(transfer), false, {}, reason);
+        // After a status line the framework's service reports success as the status says, with
+        // neither text nor headers.
+        Finish(std::move(transfer), code >= 200 && code < 300, {}, reason);
         continue;
       }
-      long code = 0;
-      curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &code);
       const bool success = code >= 200 && code < 300;
       std::string text =
           code == 200 ? std::move(transfer->response) : StatusText(code, transfer->status_line);

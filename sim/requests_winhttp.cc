@@ -124,6 +124,10 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   WinHttpSetTimeouts(handle, connect_ms, connect_ms, total_ms, total_ms);
   DWORD receive_ms = static_cast<DWORD>(total_ms);
   WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive_ms, sizeof receive_ms);
+  // WinHTTP follows redirects, sending a 301, 302 or 303 on as a GET; the framework's service
+  // never does: a 3xx is the answer.
+  DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  WinHttpSetOption(handle, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
 
   std::wstring headers = L"Content-Type: " + Wide(request.content_type);
   for (const std::string& header : request.headers) headers += L"\r\n" + Wide(header);
@@ -138,6 +142,7 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
     ok = WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX);
   }
+  const bool answered = ok;  // a status line has come
   std::string body;
   while (ok) {
     DWORD available = 0;
@@ -153,8 +158,12 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
     std::lock_guard lock(transfer.mutex);
     transfer.CloseLocked();
     if (transfer.cancelled) return Failed("cancelled");
-    if (transfer.timed_out) return Failed(Failure(ERROR_WINHTTP_TIMEOUT, narrow_host, 0));
-    return Failed(Failure(error, narrow_host, parts.nPort));
+    Outcome failed = transfer.timed_out ? Failed(Failure(ERROR_WINHTTP_TIMEOUT, narrow_host, 0))
+                                        : Failed(Failure(error, narrow_host, parts.nPort));
+    // After a status line the framework's service reports success as the status says, with
+    // neither text nor headers.
+    failed.success = answered && code >= 200 && code < 300;
+    return failed;
   }
   DWORD size = 0;
   WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, nullptr,
@@ -176,7 +185,9 @@ Outcome Perform(HINTERNET session, Transfer& transfer) {
   if (promised != outcome.headers.end() &&
       body.size() < static_cast<std::size_t>(std::stoull(promised->second))) {
     transfer.Close();
-    return Failed(Failure(ERROR_WINHTTP_CONNECTION_ERROR, narrow_host, parts.nPort));
+    Outcome failed = Failed(Failure(ERROR_WINHTTP_CONNECTION_ERROR, narrow_host, parts.nPort));
+    failed.success = code >= 200 && code < 300;
+    return failed;
   }
   transfer.Close();
   outcome.success = code >= 200 && code < 300;

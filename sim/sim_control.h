@@ -127,9 +127,11 @@ HOST_API std::int64_t RconClientsGone();
 HOST_API std::vector<std::string> TakeRconNotes();
 
 // ----- The framework: frames, plugins ----------------------------------------------------------
-// One frame of the game loop on the calling thread, which is the game thread: the results of
-// finished requests are delivered, then every tick callback runs; once a second of wall time
-// has passed since they last ran, the timer callbacks run too.
+// One frame of the game loop on the calling thread, which is the game thread: every tick
+// callback runs in the order registered, the request service's own among them (registered at
+// its first use, as the framework's is, it runs the callbacks of the results that have arrived
+// after the tick callbacks registered before that); once a second of wall time has passed since
+// they last ran, the timer callbacks run too.
 HOST_API void Tick(float delta_seconds = 1.0F / 60);
 // Frames, one every `FrameInterval`, until `done` answers true (checked before each frame) or
 // `timeout` passes. True when `done` answered true.
@@ -158,8 +160,21 @@ HOST_API void* FindPluginExport(const std::string& name, const char* symbol);
 // ----- Hooks ---------------------------------------------------------------------------------
 // Detours installed in front of the named function.
 HOST_API int HookCount(const std::string& name);
-// Takes off every detour still installed, as the framework does when it unloads a plugin.
+// Takes off every detour the plugins installed, whatever faults are set.
 HOST_API int RemoveAllHooks();
+// Faults of the framework's hooking transactions (it suspends the server's threads to patch a
+// function, which can fail). While `install` is set every installation fails: false, the saved
+// entry set to null, an error line. While `remove` is set every removal of an installed detour
+// fails, also the framework's own when it unloads a module: false, "DisableHook transaction
+// failed" logged, the detour stays in the chain. With `hooks_do_not_throw` (the framework's
+// setting HooksDoNotThrow) an unknown function gives false and an error line instead of ending
+// the process.
+struct HookFaults {
+  bool install = false;
+  bool remove = false;
+  bool hooks_do_not_throw = false;
+};
+HOST_API void SetHookFaults(const HookFaults& faults);
 
 // ----- Requests ------------------------------------------------------------------------------
 struct RequestOptions {
@@ -172,6 +187,11 @@ struct RequestOptions {
   // Callbacks run on the service's own thread as soon as a request completes, instead of on the
   // game thread during the next frame as the framework runs them.
   bool deliver_on_worker = false;
+  // CreatePostRequest throws std::system_error after it has taken the request and its callback,
+  // as the framework's does when starting the request's thread fails. (There the callback then
+  // never runs and stays registered until the module unloads; here the request goes on and its
+  // callback runs later, the harder case for a caller that has given the post up.)
+  bool throw_after_handover = false;
 };
 HOST_API void SetRequestOptions(const RequestOptions& options);
 struct RequestStats {

@@ -287,6 +287,8 @@ std::vector<ReceivedCommand> TakeReceivedCommands() {
   return std::exchange(world.received, {});
 }
 
+bool IsFunctionKnown(const std::string& name) { return Functions().contains(name); }
+
 }  // namespace sim
 
 void* GetAddress(const std::string& name) {

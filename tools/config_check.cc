@@ -26,7 +26,12 @@ const std::vector<std::string> kTopKeys = {"white-list", "admins",  "discordwh",
                                            "messages",   "discord", "rcon"};
 const std::vector<std::string> kEntryKeys = {"eosid", "allowed-commands"};
 const std::vector<std::string> kMessagesKeys = {"sender", "blocked"};
-const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify"};
+const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify",
+                                               "allow-any-webhook-host"};
+// The hosts Discord's webhooks are executed at.
+const std::vector<std::string> kDiscordHosts = {"discord.com",        "ptb.discord.com",
+                                                "canary.discord.com", "discordapp.com",
+                                                "ptb.discordapp.com", "canary.discordapp.com"};
 const std::vector<std::string> kRconKeys = {"audit"};
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -335,6 +340,25 @@ class Checker {
     if (url.empty()) return;
     const Pointer at("/discordwh");
     const std::string shown = MaskWebhook(url);
+    // The server's posts do not verify certificates: only https to Discord's own hosts keeps the
+    // token from whoever can answer in their place, unless the operator says otherwise.
+    constexpr std::string_view kHttps = "https://";
+    const bool https = url.rfind(kHttps, 0) == 0;
+    const std::string_view authority =
+        https ? std::string_view(url).substr(kHttps.size()) : std::string_view();
+    const std::string url_host(authority.substr(0, authority.find_first_of(":/?#")));
+    if (!https ||
+        std::find(kDiscordHosts.begin(), kDiscordHosts.end(), url_host) == kDiscordHosts.end()) {
+      if (AnyWebhookHostAllowed()) return;
+      Add(Severity::kError, at,
+          fmt::format("{} is not https:// to a Discord host (discord.com, discordapp.com, or their "
+                      "ptb. and canary. subdomains): the server does not verify the certificates "
+                      "of its posts, and whoever answers in Discord's place gets the webhook's "
+                      "token. For a stand-in, set \"discord\": {{\"allow-any-webhook-host\": "
+                      "true}}",
+                      shown));
+      return;
+    }
     const auto shaped = [&url](std::string_view host) {
       const std::string start = fmt::format("https://{}/api/", host);
       if (url.rfind(start, 0) != 0) return false;
@@ -357,6 +381,21 @@ class Checker {
     Warn(at, fmt::format("{} is not a Discord webhook URL "
                          "(https://discord.com/api/webhooks/<id>/<token>)",
                          shown));
+  }
+
+  // "discord"."allow-any-webhook-host": true lets "discordwh" name any host; anything but a
+  // boolean is a finding of its own.
+  bool AnyWebhookHostAllowed() {
+    const auto discord = config_.find("discord");
+    if (discord == config_.end() || !discord->is_object()) return false;
+    const auto allow = discord->find("allow-any-webhook-host");
+    if (allow == discord->end()) return false;
+    if (!allow->is_boolean()) {
+      Add(Severity::kError, Pointer("/discord/allow-any-webhook-host"),
+          fmt::format("must be true or false, but is {}", Describe(*allow)));
+      return false;
+    }
+    return allow->get<bool>();
   }
 
   const json& config_;

@@ -5,7 +5,8 @@
 //
 //   discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] [--channel-limit N]
 //                   [--global-limit N] [--time-scale F] [--channel ID,ID,...]
-//                   [--fail 500|close|hang] [--fail-for SECONDS] [--port-file FILE] [--control]
+//                   [--fail 500|close|hang|cut|301] [--fail-for SECONDS] [--port-file FILE]
+//                   [--control]
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -27,7 +28,7 @@ int Usage(bool asked = false) {
   (asked ? std::cout : std::cerr)
       << "usage: discord-standin [--port N] [--lifetime SECONDS] [--rate-limit N] "
          "[--channel-limit N] [--global-limit N] [--time-scale F] [--channel ID,ID,...] "
-         "[--fail 500|close|hang] [--fail-for SECONDS] [--port-file FILE] [--control]\n";
+         "[--fail 500|close|hang|cut|301] [--fail-for SECONDS] [--port-file FILE] [--control]\n";
   return asked ? 0 : 2;
 }
 

@@ -167,7 +167,9 @@ std::optional<WebhookReceiver::Fault> ParseFault(const std::string& mode) {
       {"none", WebhookReceiver::Fault::kNone},
       {"500", WebhookReceiver::Fault::kServerError},
       {"close", WebhookReceiver::Fault::kCloseConnection},
-      {"hang", WebhookReceiver::Fault::kNeverAnswer}};
+      {"hang", WebhookReceiver::Fault::kNeverAnswer},
+      {"cut", WebhookReceiver::Fault::kCutBody},
+      {"301", WebhookReceiver::Fault::kRedirect}};
   const auto it = kModes.find(mode);
   return it == kModes.end() ? std::nullopt : std::optional(it->second);
 }
@@ -293,14 +295,30 @@ struct WebhookReceiver::State {
         }
         break;
       }
+      case Fault::kRedirect:
+        response.status = 301;
+        response.set_header("Location", request.path);
+        received[index].status = 301;
+        return;
+      case Fault::kCutBody:
+        received[index].status = Answer(webhook, request, response, Clock::now());
+        CutBody(response);
+        return;
       case Fault::kNone:
         break;
     }
     received[index].status = Answer(webhook, request, response, Clock::now());
   }
 
+  // A 500 status line that promises content, then the connection closes before any of it.
   static void CloseWithoutAnswer(httplib::Response& response) {
-    // The status line promises content, then the connection closes before any of it.
+    response.status = 500;
+    CutBody(response);
+  }
+
+  // The answer's status line and headers, then the connection closes before its body.
+  static void CutBody(httplib::Response& response) {
+    response.body.clear();
     response.set_content_provider(
         1000, "application/json",
         [](std::size_t, std::size_t, httplib::DataSink&) { return false; });

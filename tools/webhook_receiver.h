@@ -41,8 +41,10 @@ class WebhookReceiver {
   enum class Fault {
     kNone,
     kServerError,      // 500 Internal Server Error
-    kCloseConnection,  // the connection is closed before a complete answer
+    kCloseConnection,  // a 500 status line, then the connection closes before the rest
     kNeverAnswer,      // the request is held until ReleaseHeld, the phase ends, or shutdown
+    kCutBody,          // the answer Discord would give, its body cut short after the headers
+    kRedirect,         // 301 Moved Permanently to the same URL, as a web server in front might
   };
   // A fault for a span of time, then the next; a span of zero lasts until changed.
   struct Phase {
@@ -123,7 +125,7 @@ class WebhookReceiver {
 };
 
 // A fault by the name the stand-in's options and control requests give it: "none", "500",
-// "close" or "hang".
+// "close", "hang", "cut" or "301".
 std::optional<WebhookReceiver::Fault> ParseFault(const std::string& mode);
 
 }  // namespace quillmark::tools

@@ -1,5 +1,7 @@
 // The framework's hook table: detours chained in front of game functions by the world's hook
-// chain, the last installed running first, each owned by the module its code lies in.
+// chain, the last installed running first, each owned by the module its code lies in. What the
+// world's table does, this face does: a second installation is not refused, a failed one nulls
+// the saved entry, a failed removal leaves the detour, and the faults a test sets apply here too.
 #include "sim/framework/framework.h"
 
 namespace {

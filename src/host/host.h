@@ -4,8 +4,7 @@
 // declarations (the real framework through a thin adapter, or the simulated host in sim/) keeps
 // the same promises, written at each declaration: what it returns, on which thread it may be
 // called, and who owns what it hands back. Unless a declaration says otherwise it is called on
-// the game thread, and it reports failure only in the way written there; the plugin tests no
-// result of a host call.
+// the game thread, and it reports failure only in the way written there.
 #pragma once
 
 #if defined(QUILLMARK_REAL_FRAMEWORK)
@@ -310,17 +309,24 @@ using RconPacketFn = void (*)(RCONClientConnection*, RCONPacket*, UWorld*);
 namespace AsaApi {
 
 // The framework's hook table. Installing puts `detour` in front of the named game function; the
-// last detour installed on a function runs first. Called on the loading thread at start-up and
-// unload.
+// last detour installed on a function runs first, so a plugin loaded later runs in front of one
+// loaded earlier and may keep a call from it. Changing the table patches the game's code in a
+// transaction that suspends the server's threads, which can fail. A function name the framework
+// does not know is fatal (unless its setting HooksDoNotThrow is set: then false and an error
+// line). Called on the loading thread at start-up and unload.
 class HOST_API IHooks {
  public:
   virtual ~IHooks() = default;
-  // Takes `detour` off the named function: the chain is rebuilt without it and the entry it had
-  // saved is set to null. False when that detour is not installed there.
+  // Takes `detour` off the named function: the whole chain is taken off and the others put back,
+  // their saved entries rewritten, and the entry `detour` had saved is set to null. False when
+  // that detour is not installed there, when a rebuild of that chain is in progress, or when the
+  // transaction fails: the framework then logs "DisableHook transaction failed" and the detour
+  // stays installed, its saved entry as it was, so its code must stay loaded.
   virtual bool RemoveHook(const std::string& name, void* detour) = 0;
   // Puts `detour` in front of the named function and stores the entry the detour must call to
-  // reach the game's function in `*original`, before the first call can arrive. False when the
-  // function is unknown or the detour already installed; `*original` is then untouched.
+  // reach the next in the chain in `*original`, before the first call can arrive. A detour
+  // already installed there is installed again, and then leads to itself: install once. False
+  // when the transaction fails, with an error line of the framework's; `*original` is then null.
   virtual bool InstallHook(const std::string& name, void* detour, void** original) = 0;
 
   template <typename Fn>

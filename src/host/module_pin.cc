@@ -36,21 +36,26 @@ void POOL_CALLBACK ReleaseOnPool(PTP_CALLBACK_INSTANCE instance, void* module, P
   FreeLibraryWhenCallbackReturns(instance, static_cast<ModuleHandle>(module));
 }
 
+// One more reference to this library; null when the code is not in a library the loader counts
+// (linked into a program): then there is nothing to keep.
+ModuleHandle TakeReference() {
+  ModuleHandle module = nullptr;
+  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<const HostChar*>(&kHere), &module) != 0) {
+    return module;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 CodeOnStack::CodeOnStack() noexcept { running.fetch_add(1, std::memory_order_relaxed); }
 CodeOnStack::~CodeOnStack() noexcept { running.fetch_sub(1, std::memory_order_relaxed); }
 bool CodeOnStack::Any() noexcept { return running.load(std::memory_order_relaxed) > 0; }
 
-ModulePin::ModulePin() {
-  ModuleHandle module = nullptr;
-  // Null when the code is not in a library the loader counts (linked into a program): then
-  // there is nothing to keep.
-  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                         reinterpret_cast<const HostChar*>(&kHere), &module) != 0) {
-    module_ = module;
-  }
-}
+ModulePin::ModulePin() : module_(TakeReference()) {}
+
+void KeepLoadedForGood() { (void)TakeReference(); }
 
 ModulePin::~ModulePin() {
   if (module_ == nullptr || later_) return;

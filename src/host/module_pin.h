@@ -45,4 +45,10 @@ class ModulePin {
   bool later_ = false;
 };
 
+// Takes one more reference to the library that holds the plugin's code and never gives it back,
+// so that the library stays loaded until the process ends: for code the game may still call
+// after the framework has freed the plugin (a hook it could not take off). Nothing when the code
+// is not in a library the loader counts. Game thread.
+void KeepLoadedForGood();
+
 }  // namespace host

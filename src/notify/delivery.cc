@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -94,8 +96,9 @@ struct Delivery::Item {
 struct Delivery::Queue {
   std::string url;
   std::deque<Item> items;
-  std::size_t in_flight = 0;  // items at the head being posted
-  std::uint64_t post = 0;     // the post whose result is awaited
+  std::size_t in_flight = 0;              // items at the head being posted
+  std::uint64_t post = 0;                 // the post whose result is awaited
+  DeliveryClock::time_point posted_at{};  // when it was handed over
   DeliveryClock::time_point not_before{};
   int failures = 0;          // failures in a row, for the back-off
   int blocks = 0;            // 429s without Discord's headers in a row
@@ -245,25 +248,43 @@ void Delivery::Post(Queue& queue, DeliveryClock::time_point now) {
   const std::string body = DiscordBody(embeds, poster);
   queue.in_flight = embeds.size();
   queue.post = ++next_post_;
-  const bool handed_over = transport_.Post(
-      queue.url, body,
-      [inbox = std::weak_ptr<Inbox>(inbox_), url = queue.url, post = queue.post](PostResult r) {
-        if (const auto alive = inbox.lock()) {
-          if (std::this_thread::get_id() != alive->game_thread) alive->answers_off_frames = true;
-          std::lock_guard lock(alive->mutex);
-          alive->entries.push_back({url, post, std::move(r)});
-        }
-      });
-  if (!handed_over) {
+  queue.posted_at = now;
+  std::string failure;
+  try {
+    // The host may call back even when the hand-over threw: an answer that comes while no post
+    // is in flight, or for another post than the one in flight, is ignored when taken in.
+    if (!transport_.Post(queue.url, body,
+                         [inbox = std::weak_ptr<Inbox>(inbox_), url = queue.url,
+                          post = queue.post](PostResult r) {
+                           if (const auto alive = inbox.lock()) {
+                             if (std::this_thread::get_id() != alive->game_thread) {
+                               alive->answers_off_frames = true;
+                             }
+                             std::lock_guard lock(alive->mutex);
+                             alive->entries.push_back({url, post, std::move(r)});
+                           }
+                         })) {
+      failure = "the request could not be handed over";
+    }
+  } catch (const std::exception& e) {
+    failure = fmt::format("the request could not be handed over ({})", e.what());
+  }
+  if (!failure.empty()) {
     queue.in_flight = 0;
-    Failed(queue, "the request could not be handed over", counters_.retries_other, now);
+    Failed(queue, failure, counters_.retries_other, now);
   }
 }
 
 void Delivery::Tick() {
   const DeliveryClock::time_point now = clock_();
   TakeResults(now);
-  for (auto& [url, queue] : queues_) PostIfDue(*queue, now);
+  for (auto& [url, queue] : queues_) {
+    if (queue->in_flight > 0 && now - queue->posted_at >= kAnswerDeadline) {
+      queue->in_flight = 0;
+      Failed(*queue, {}, counters_.retries_other, now);
+    }
+    PostIfDue(*queue, now);
+  }
   Summarise(now);
 }
 
@@ -332,7 +353,12 @@ void Delivery::Take(Queue& queue, std::uint64_t post, PostResult result,
     queue.in_flight = 0;
     RateLimited(queue, result, now);
   } else if (status == 401 || status == 403 || status == 404) {
-    GiveUp(queue, result);
+    GiveUp(queue, result, "it was deleted or its token is wrong");
+  } else if (status >= 300 && status < 400) {
+    // Posts are never redirected: the URL is not the webhook's own.
+    GiveUp(queue, result,
+           "it sends posts elsewhere, which the server does not follow: set \"discordwh\" to the "
+           "webhook's own URL");
   } else if (status >= 400 && status < 500) {
     Refused(queue, result, now);
   } else {
@@ -440,7 +466,7 @@ void Delivery::Refused(Queue& queue, const PostResult& result, DeliveryClock::ti
                   FormatLocalTime(item.notification.when), result.text));
 }
 
-void Delivery::GiveUp(Queue& queue, const PostResult& result) {
+void Delivery::GiveUp(Queue& queue, const PostResult& result, std::string_view why) {
   std::size_t lost = 0;
   for (const Item& item : queue.items) lost += item.gap > 0 ? 0 : 1;
   queue.items.clear();
@@ -449,10 +475,9 @@ void Delivery::GiveUp(Queue& queue, const PostResult& result) {
   waiting_ -= lost;
   counters_.undeliverable += lost;
   log_error_(
-      fmt::format("Discord answered {} for the webhook: it was deleted or its token is "
-                  "wrong. Nothing more is posted to it until the plugin is reloaded; {} "
-                  "notifications were not delivered",
-                  result.text, lost));
+      fmt::format("Discord answered {} for the webhook: {}. Nothing more is posted to it until "
+                  "the plugin is reloaded; {} notifications were not delivered",
+                  result.text, why, lost));
 }
 
 void Delivery::FirstFailure(Queue& queue, const std::string& text, DeliveryClock::time_point now) {

@@ -17,6 +17,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "notify/discord_body.h"
@@ -31,6 +32,12 @@ struct Notification {
   std::string player;                            // who typed the command, for error lines
   std::chrono::system_clock::time_point when{};  // when the command was handled
 };
+
+// The host's time-outs apply to each socket operation, with no deadline for the whole post and
+// none for the name lookup: a post may never end. Past this long without an answer it is
+// counted as failed and its notifications are posted again (Discord may then show them twice);
+// its answer, should it still come, is ignored.
+inline constexpr auto kAnswerDeadline = std::chrono::minutes(2);
 
 struct DeliveryOptions {
   int posts_per_minute = 30;        // the pace; Discord lets a channel have about 30 a minute
@@ -131,7 +138,7 @@ class Delivery {
   void Failed(Queue& queue, const std::string& text, std::uint64_t& counter,
               DeliveryClock::time_point now);
   void Refused(Queue& queue, const PostResult& result, DeliveryClock::time_point now);
-  void GiveUp(Queue& queue, const PostResult& result);
+  void GiveUp(Queue& queue, const PostResult& result, std::string_view why);
   void FirstFailure(Queue& queue, const std::string& text, DeliveryClock::time_point now);
   void Summarise(DeliveryClock::time_point now);
   void TakeResults(DeliveryClock::time_point now);

@@ -140,8 +140,10 @@ NotifySettings ReadNotifySettings(const nlohmann::json& config,
 
 namespace {
 
-// Posts through the host's request service, with short time-outs so that an endpoint that never
-// answers holds the queue for seconds, not minutes.
+// Posts through the host's request service, with short time-outs for each socket operation (the
+// service has no deadline for a whole post: the delivery keeps its own). Nothing the callback
+// throws leaves it: the framework would let it into the game's tick. A result lost so is a post
+// without an answer, which the delivery gives up on after a while.
 class HostTransport final : public PostTransport {
  public:
   bool Post(const std::string& url, const std::string& body,
@@ -151,7 +153,10 @@ class HostTransport final : public PostTransport {
         url,
         [done = std::move(done)](bool success, std::string text,
                                  std::unordered_map<std::string, std::string> headers) {
-          done({success, std::move(text), std::move(headers)});
+          try {
+            done({success, std::move(text), std::move(headers)});
+          } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory even for the result
+          }
         },
         body, "application/json", {}, kTimeoutSeconds, kTimeoutSeconds, kTimeoutSeconds);
   }
@@ -179,7 +184,9 @@ void StartNotifier(const DeliveryOptions& options) {
     try {
       if (TheDelivery()) TheDelivery()->Tick();
     } catch (const std::exception& e) {
-      LogError(fmt::format("Discord delivery failed: {}", e.what()));
+      LogFailure("Discord delivery failed", e.what());
+    } catch (...) {
+      LogFailure("Discord delivery failed", "unknown error");
     }
   });
 }

@@ -26,6 +26,7 @@
 namespace quillmark {
 
 ConsoleCommandFn SavedConsoleCommand = nullptr;
+bool HandlersPassThrough = false;
 
 namespace {
 
@@ -202,8 +203,9 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
 }  // namespace
 
 FString* CommandHandler(AShooterPlayerController* controller, FString* result, FString* command,
-                        bool /*write_to_log*/) {
+                        bool write_to_log) {
   const host::CodeOnStack running;  // the call below may unload the plugin
+  if (HandlersPassThrough) return SavedConsoleCommand(controller, result, command, write_to_log);
   try {
     AuditCommand(controller, *command);
   } catch (const std::exception& e) {

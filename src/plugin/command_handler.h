@@ -13,6 +13,9 @@ inline constexpr char kConsoleCommandHook[] =
 
 // The game's own entry, stored by the host when the handler is installed; called by the handler.
 extern ConsoleCommandFn SavedConsoleCommand;
+// Set while the plugin is stopped with its handlers left in the game's chains (the framework
+// could not take them off): the handlers then hand everything on untouched. Game thread.
+extern bool HandlersPassThrough;
 
 // The detour. Called by the game on its thread as (controller, result slot, command, write-to-log
 // flag); always calls the saved entry with (controller, result slot, command, true) and returns

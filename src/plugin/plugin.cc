@@ -28,6 +28,21 @@ namespace {
 enum class State { kStopped, kWaitingForConfiguration, kPolicing };
 State state = State::kStopped;
 
+// Whether each handler is in the game's chain now. A handler the framework could not take off
+// stays there across a stop (the library then stays loaded) and is not installed again by the
+// next start: installed twice, it would lead to itself.
+bool console_hooked = false;
+bool rcon_hooked = false;
+
+// Takes the handlers that are in the chains off; true when none is left there. A removal that
+// the framework refuses leaves the handler where it is (the framework's answer does not tell a
+// failed transaction from a handler it no longer has, so either counts as still there).
+bool RemoveHandlers() {
+  if (console_hooked) console_hooked = !host::RemoveHook(kConsoleCommandHook, &CommandHandler);
+  if (rcon_hooked) rcon_hooked = !host::RemoveHook(kRconPacketHook, &RconHandler);
+  return !console_hooked && !rcon_hooked;
+}
+
 // While no configuration is in force, a line says so at most this often.
 constexpr float kReminderSeconds = 60;
 constexpr HostChar kReminderId[] = HOST_TEXT("quillmark.unpoliced");
@@ -87,14 +102,33 @@ void InitPlugin() {
 
 bool Policing() { return state == State::kPolicing; }
 
-void StartPolicing() {
-  if (state != State::kWaitingForConfiguration) return;
+bool StartPolicing() {
+  if (state != State::kWaitingForConfiguration) return state == State::kPolicing;
+  if (!console_hooked) {
+    console_hooked = host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
+  }
+  if (!console_hooked) {
+    TheReminder().why = kNotHooked;
+    LogError(
+        fmt::format("Console commands reach the game unpoliced and unaudited: {}; send "
+                    "quillmark.reload over RCON to try again",
+                    kNotHooked));
+    return false;
+  }
+  if (!rcon_hooked) {
+    rcon_hooked = host::InstallHook(kRconPacketHook, &RconHandler, &SavedRconPacket);
+  }
+  if (!rcon_hooked) {
+    LogError(
+        "RCON commands reach the game unaudited: the hook on the game's RCON handler could not "
+        "be installed (console commands are policed)");
+  }
+  HandlersPassThrough = false;
   AsaApi::GetCommands().RemoveOnTickCallback(FString(kReminderId));
   StartNotifier(CurrentConfiguration().notify.delivery);
-  host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
-  host::InstallHook(kRconPacketHook, &RconHandler, &SavedRconPacket);
   AddConsoleReloadCommand();
   state = State::kPolicing;
+  return true;
 }
 
 void StillWaitingForConfiguration(const std::string& why) {
@@ -116,14 +150,19 @@ void ShutdownPlugin() {
   // loop of the framework runs over a copy of its registrations, which may be what runs this
   // unload (plugins.unload over RCON), and a registration this function took away would live on
   // in that copy and be destroyed after the library is gone. A start registers them afresh.
-  if (state == State::kPolicing) {
-    host::RemoveHook(kConsoleCommandHook, &CommandHandler);
-    host::RemoveHook(kRconPacketHook, &RconHandler);
+  if (!RemoveHandlers()) {
+    // The game goes on calling what stays in its chain, and the framework frees the library
+    // right after this function: its code and the entries it saved must outlive that.
+    HandlersPassThrough = true;
+    host::KeepLoadedForGood();
+    LogError(
+        "The framework could not take this plugin's hooks off: they stay, handing every command "
+        "to the game untouched, and the library stays loaded until the server stops");
   }
   state = State::kStopped;
   StopNotifier();
-  SavedConsoleCommand = nullptr;
-  SavedRconPacket = nullptr;
+  if (!console_hooked) SavedConsoleCommand = nullptr;
+  if (!rcon_hooked) SavedRconPacket = nullptr;
   ForgetRconClients();
   ForgetServerLabel();
   ForgetConfiguration();
@@ -175,8 +214,7 @@ int HOST_WINAPI DllMain(void* /*module*/, unsigned long reason, void* reserved) 
     // A host that unloads the library without calling Plugin_Unload: take the handlers off,
     // which waits for nothing. The rest goes with the library.
     try {
-      host::RemoveHook(quillmark::kConsoleCommandHook, &quillmark::CommandHandler);
-      host::RemoveHook(quillmark::kRconPacketHook, &quillmark::RconHandler);
+      (void)quillmark::RemoveHandlers();
     } catch (...) {  // NOLINT(bugprone-empty-catch): nothing to do while the library goes away
     }
   }

@@ -24,9 +24,15 @@ bool Policing();
 
 // Puts the configuration in force to work: delivery started, the command handler in front of the
 // game's console-command function, the RCON handler in front of its RCON packet handler, and the
-// console command "quillmark.reload" registered.
-// Nothing when the plugin already polices or is stopped. Game thread.
-void StartPolicing();
+// console command "quillmark.reload" registered. True when console commands are policed. When
+// the framework cannot install the command handler, an error line says that nothing is policed
+// and the plugin goes on waiting (a reload tries again); when only the RCON handler fails, a
+// line says RCON commands are not audited. A handler already in the chain is not installed
+// again. Nothing when the plugin already polices (true) or is stopped (false). Game thread.
+bool StartPolicing();
+// What StartPolicing's failure means, as the lines and replies say it.
+inline constexpr char kNotHooked[] =
+    "the hook on the game's console command could not be installed";
 
 // While the plugin waits for a configuration: `why` config.json still does not load, which the
 // reminder says from now on. Game thread.
@@ -36,8 +42,10 @@ void StillWaitingForConfiguration(const std::string& why);
 // logger, server label), so that InitPlugin may run again. The commands and callbacks it
 // registered are left for the framework, which takes them away right after. When it is called
 // from inside a detour or command callback of the plugin, the library stays loaded for a few
-// seconds after the framework frees it; otherwise it goes when the framework frees it. Game
-// thread.
+// seconds after the framework frees it; otherwise it goes when the framework frees it. A handler
+// the framework could not take off stays in the chain, handing everything to the game
+// untouched, with the entry it saved, and the library stays loaded for good; an error line says
+// so. Game thread.
 void ShutdownPlugin();
 
 // The process is ending without the plugin having been unloaded: the server shutting down,

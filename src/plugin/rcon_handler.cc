@@ -34,6 +34,7 @@
 #include "host/libraries.h"
 #include "host/module_pin.h"
 #include "notify/discord.h"
+#include "plugin/command_handler.h"
 #include "plugin/configuration.h"
 #include "plugin/shown_field.h"
 
@@ -170,6 +171,10 @@ void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packe
 
 void RconHandler(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
   const host::CodeOnStack running;  // the call below may unload the plugin
+  if (HandlersPassThrough) {
+    SavedRconPacket(connection, packet, world);
+    return;
+  }
   try {
     AuditPacket(connection, *packet);
   } catch (const std::exception& e) {

@@ -95,12 +95,17 @@ std::string ReloadConfiguration(std::string_view asked_by) {
     return fmt::format("config.json was not {}; {}: {}", verb, outcome, e.what());
   }
   UseConfiguration(std::move(document));
+  const std::string in_force = InForce(CurrentConfiguration());
   if (policing) {
     ReconfigureNotifier(CurrentConfiguration().notify.delivery);
-  } else {
-    StartPolicing();
+  } else if (!StartPolicing()) {
+    LogInfo(
+        fmt::format("config.json loaded (asked by {}), but console commands are still not "
+                    "policed: {}: {}",
+                    asked_by, kNotHooked, in_force));
+    return fmt::format("config.json loaded, but console commands are still not policed: {}",
+                       kNotHooked);
   }
-  const std::string in_force = InForce(CurrentConfiguration());
   const std::string_view outcome =
       policing ? "reloaded" : "loaded, and console commands are policed from now on";
   LogInfo(fmt::format("config.json {} (asked by {}): {}", outcome, asked_by, in_force));

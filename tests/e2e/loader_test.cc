@@ -301,4 +301,24 @@ TEST_F(LoaderTest, AShutdownUnloadsNothingAndCountsWhatWasNotDelivered) {
   }
 }
 
+// A plugin loaded after this one runs in front of it and may keep commands to itself: this
+// plugin's record then holds nothing of them, neither a line nor an embed.
+TEST_F(LoaderTest, APluginLoadedLaterCanHideCommandsFromTheRecord) {
+  WriteConfig({{"white-list", {"give"}}});
+  const std::filesystem::path front(QUILLMARK_FRONT_PLUGIN);
+  const auto dir = folder_.Root() / "ArkApi" / "Plugins" / "front";
+  std::filesystem::create_directories(dir);
+  std::filesystem::copy_file(front, dir / front.filename());
+  const Play play =
+      Run("join rex eos=E1\nrcon plugins.load front\ncmd rex give 1\ncmd rex hidden give 2\n"
+          "rcon hiddenlist\nrcon listplayers\n");
+  EXPECT_EQ(play.exit_code, 0) << play.err;
+  EXPECT_EQ(play.game, std::vector<std::string>{"rex ConsoleCommand: \"give 1\""});
+  ASSERT_EQ(play.log.size(), 3u);
+  EXPECT_NE(play.log[0].find("executed plugins.load front"), std::string::npos) << play.log[0];
+  EXPECT_NE(play.log[1].find("Player rex (E1) executed give 1"), std::string::npos) << play.log[1];
+  EXPECT_NE(play.log[2].find("executed listplayers"), std::string::npos) << play.log[2];
+  EXPECT_EQ(Embeds().size(), 3u);
+}
+
 }  // namespace

@@ -145,28 +145,30 @@ TEST_P(RateLimitTest, WaitsWhatDiscordSaysAndResendsTheSameBatch) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, RateLimitTest,
-    ::testing::Values(LimitCase{"retry_after_not_reset_after",
-                                {{"Retry-After", "3"},
-                                 {"X-RateLimit-Reset-After", "0.5"},
-                                 {"X-RateLimit-Scope", "user"}},
-                                "429 Too Many Requests",
-                                3000ms,
-                                false},
-                      LimitCase{"shared_scope_fraction",
-                                {{"retry-after", "40.5"}, {"x-ratelimit-scope", "shared"}},
-                                "429 Too Many Requests",
-                                40500ms,
-                                false},
-                      LimitCase{"global_pauses_every_webhook",
-                                {{"Retry-After", "2"}, {"X-RateLimit-Global", "true"}},
-                                "429 Too Many Requests",
-                                2000ms,
-                                true},
-                      LimitCase{"no_discord_headers_is_a_block",
-                                {{"Retry-After", "2"}},
-                                "429 Too Many Requests",
-                                60000ms,
-                                false}),
+    ::testing::Values(
+        LimitCase{"retry_after_not_reset_after",
+                  {{"Retry-After", "3"},
+                   {"X-RateLimit-Reset-After", "0.5"},
+                   {"X-RateLimit-Scope", "user"}},
+                  "429 Too Many Requests",
+                  3000ms,
+                  false},
+        LimitCase{"shared_scope_fraction",
+                  {{"retry-after", "40.5"}, {"x-ratelimit-scope", "shared"}},
+                  "429 Too Many Requests",
+                  40500ms,
+                  false},
+        LimitCase{"global_pauses_every_webhook",
+                  {{"Retry-After", "2"}, {"X-RateLimit-Global", "true"}},
+                  "429 Too Many Requests",
+                  2000ms,
+                  true},
+        LimitCase{"no_discord_headers_is_a_block",
+                  {{"Retry-After", "2"}},
+                  "429 Too Many Requests",
+                  60000ms,
+                  false},
+        LimitCase{"no_headers_at_all_is_a_block", {}, "429 Too Many Requests", 60000ms, false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Failures of the network or of Discord: the batch stays at the head and is retried with
@@ -241,6 +243,87 @@ TEST_F(DeliveryTest, AWebhookDiscordDoesNotKnowIsGivenUpWithOneLine) {
   delivery_->Reconfigure({});  // a reload tries it again
   Send(11);
   EXPECT_EQ(Posts(), 2u);
+}
+
+// Posts are never redirected: a webhook URL that answers 3xx is not the webhook's own, and is
+// given up as one Discord does not know.
+TEST_F(DeliveryTest, AWebhookThatRedirectsIsGivenUpWithOneLine) {
+  for (const char* status : {"301 Moved Permanently", "308 Permanent Redirect"}) {
+    delivery_->Reconfigure({});
+    lines_.clear();
+    Send(1);
+    Reply(status);
+    Send(2);
+    After(10min);
+    EXPECT_EQ(transport_.Open(), nullptr) << status;  // nothing more posted
+    EXPECT_EQ(lines_, std::vector<std::string>{
+                          std::string("Discord answered ") + status +
+                          " for the webhook: it sends posts elsewhere, which the server does not "
+                          "follow: set \"discordwh\" to the webhook's own URL. Nothing more is "
+                          "posted to it until the plugin is reloaded; 1 notifications were not "
+                          "delivered"});
+  }
+  EXPECT_EQ(delivery_->Counters().undeliverable, 4u);
+}
+
+// The host took the post and its callback, then threw: the webhook is not wedged, the post is
+// retried, and the callback's late answer changes nothing.
+TEST_F(DeliveryTest, AHandOverThatThrowsIsRetriedAndItsLateAnswerIgnored) {
+  transport_.ThrowAfterTaking(true);
+  Send(1);
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_EQ(lines_[0].rfind("Error sending command to Discord. Error: the request could not be "
+                            "handed over (",
+                            0),
+            0u)
+      << lines_[0];
+  transport_.ThrowAfterTaking(false);
+  After(2s);
+  ASSERT_EQ(Posts(), 2u);
+  transport_.Posts()[0].answered = true;
+  transport_.Posts()[0].done({false, "500 Internal Server Error", {}});
+  delivery_->Tick();
+  EXPECT_EQ(Posts(), 2u);
+  EXPECT_EQ(delivery_->Counters().retries_5xx, 0u);
+  Reply("204 No Content");
+  EXPECT_EQ(delivery_->Counters().delivered, 1u);
+  EXPECT_EQ(delivery_->Waiting(), 0u);
+}
+
+// The host's time-outs bound each socket operation, not the post: one that never ends is given
+// up after a while and posted again, and its answer, should it come, is ignored.
+TEST_F(DeliveryTest, APostThatNeverEndsIsPostedAgain) {
+  Send(1);
+  After(119s);
+  EXPECT_EQ(Posts(), 1u);
+  After(1s);
+  After(2s);  // the back-off
+  ASSERT_EQ(Posts(), 2u);
+  EXPECT_EQ(delivery_->Counters().retries_other, 1u);
+  EXPECT_EQ(lines_, std::vector<std::string>{"Error sending command to Discord. Error: no response "
+                                             "(connection failed or timed out)"});
+  transport_.Posts()[0].answered = true;
+  transport_.Posts()[0].done({true, "204 No Content", {}});
+  Reply("204 No Content");
+  EXPECT_EQ(delivery_->Counters().delivered, 1u);
+  EXPECT_EQ(delivery_->Counters().posts, 1u);
+}
+
+// A status line and then a body cut short reach the plugin as the status's success with no text
+// and no headers: a 2xx is delivered, anything else looks like no answer and is backed off.
+TEST_F(DeliveryTest, AnAnswerCutShortCountsAsItsSuccess) {
+  Send(1);
+  transport_.Open()->answered = true;
+  transport_.Posts()[0].done({true, "", {}});
+  delivery_->Tick();
+  EXPECT_EQ(delivery_->Counters().delivered, 1u);
+  After(2s);
+  Send(2);
+  Reply("");
+  EXPECT_EQ(delivery_->Counters().retries_other, 1u);
+  After(2s);
+  EXPECT_EQ(Posts(), 3u);
+  EXPECT_EQ(Numbers(2), std::vector<int>{2});
 }
 
 // Past the bound, notifications are counted; when the queue drains the channel gets one embed

@@ -36,6 +36,7 @@ class LifecycleTest : public ::testing::Test {
     player_ = sim::AddPlayer(setup);
   }
   void TearDown() override {
+    sim::SetHookFaults({});
     Plugin_Unload();
     sim::StopWorld();
     sim::UseConsoleLogSink();
@@ -85,6 +86,92 @@ TEST_F(LifecycleTest, DetachWithoutUnloadTakesTheHandlerOff) {
   Plugin_Init();
   ASSERT_EQ(Hooks(), 1);
   EXPECT_EQ(DllMain(nullptr, kDetach, nullptr), 1);
+  EXPECT_EQ(Hooks(), 0);
+}
+
+// The host's hook table keeps the framework's rules: a second installation is not refused and
+// leads the detour to itself, a failed one leaves a null entry, a failed removal leaves the
+// detour and its entry where they were.
+TEST_F(LifecycleTest, TheHookTableKeepsTheFrameworksRules) {
+  using quillmark::CommandHandler;
+  const std::string name = quillmark::kConsoleCommandHook;
+  ConsoleCommandFn first = nullptr;
+  ConsoleCommandFn again = nullptr;
+  ASSERT_TRUE(host::InstallHook(name, &CommandHandler, &first));
+  ASSERT_TRUE(host::InstallHook(name, &CommandHandler, &again));
+  EXPECT_EQ(again, &CommandHandler);
+  EXPECT_EQ(Hooks(), 2);
+  EXPECT_TRUE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_TRUE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_FALSE(host::RemoveHook(name, &CommandHandler));
+  sim::SetHookFaults({.install = true});
+  ConsoleCommandFn failed = &CommandHandler;
+  EXPECT_FALSE(host::InstallHook(name, &CommandHandler, &failed));
+  EXPECT_EQ(failed, nullptr);
+  sim::SetHookFaults({});
+  ASSERT_TRUE(host::InstallHook(name, &CommandHandler, &first));
+  const ConsoleCommandFn saved = first;
+  sim::SetHookFaults({.remove = true});
+  EXPECT_FALSE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_EQ(first, saved);
+  EXPECT_EQ(Hooks(), 1);
+  sim::SetHookFaults({});
+  EXPECT_TRUE(host::RemoveHook(name, &CommandHandler));
+  EXPECT_EQ(first, nullptr);
+}
+
+// The framework's hooking transaction fails: nothing is policed, the line and the reload's
+// answer say so, and a reload once it works again starts policing.
+TEST_F(LifecycleTest, AFailedInstallSaysNothingIsPolicedUntilAReloadInstallsIt) {
+  folder_.WriteConfig(R"({"white-list": ["give"]})");
+  sim::SetHookFaults({.install = true});
+  Plugin_Init();
+  EXPECT_FALSE(quillmark::Policing());
+  EXPECT_EQ(Hooks(), 0);
+  EXPECT_EQ(sink_->Messages().at(0),
+            "error: Console commands reach the game unpoliced and unaudited: the hook on the "
+            "game's console command could not be installed; send quillmark.reload over RCON to try "
+            "again");
+  EXPECT_EQ(RunCommand("fly"), "fly");
+  EXPECT_EQ(sim::RunRconCommand(Host("quillmark.reload")),
+            std::vector<HostText>{Host("config.json loaded, but console commands are still not "
+                                       "policed: the hook on the game's console command could not "
+                                       "be installed")});
+  sim::SetHookFaults({});
+  EXPECT_EQ(sim::RunRconCommand(Host("quillmark.reload"))
+                .at(0)
+                .rfind(Host("config.json loaded, and console commands are policed from now on"), 0),
+            0u);
+  EXPECT_TRUE(quillmark::Policing());
+  EXPECT_EQ(Hooks(), 1);
+  EXPECT_EQ(RunCommand("fly"), "");
+}
+
+// The framework cannot take the handler off at unload: it stays, handing commands to the game
+// untouched through the entry it saved, and the next start does not install it a second time
+// (which would lead it to itself).
+TEST_F(LifecycleTest, AHandlerLeftInstalledPassesCommandsOnAndIsNotInstalledTwice) {
+  folder_.WriteConfig(R"({"white-list": ["give"]})");
+  Plugin_Init();
+  sim::SetHookFaults({.remove = true});
+  Plugin_Unload();
+  EXPECT_EQ(Hooks(), 1);
+  EXPECT_NE(quillmark::SavedConsoleCommand, nullptr);
+  EXPECT_EQ(sink_->Messages().back(),
+            "error: The framework could not take this plugin's hooks off: they stay, handing every "
+            "command to the game untouched, and the library stays loaded until the server stops");
+  const auto framework = sink_->FrameworkMessages();
+  ASSERT_FALSE(framework.empty());
+  EXPECT_NE(framework.back().find("DisableHook transaction failed"), std::string::npos);
+  const std::size_t lines = sink_->MessageCount();
+  EXPECT_EQ(RunCommand("fly"), "fly");  // not blocked, not audited
+  EXPECT_EQ(sink_->MessageCount(), lines);
+
+  sim::SetHookFaults({});
+  Plugin_Init();
+  EXPECT_EQ(Hooks(), 1);
+  EXPECT_EQ(RunCommand("fly"), "");  // policed again, by the one handler
+  Plugin_Unload();
   EXPECT_EQ(Hooks(), 0);
 }
 

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "support/host_support.h"
@@ -25,6 +27,7 @@ struct Outcome {
   bool success = false;
   std::string text;
   std::thread::id thread;
+  std::size_t headers = 0;
 };
 
 // The outcome of one post, filled in by its callback on whatever thread runs it. (<future>
@@ -67,8 +70,9 @@ class RequestsTest : public ::testing::Test {
   }
   Pending Post(const std::string& url, const std::string& body, long timeout_seconds = 0) {
     auto answer = std::make_shared<Answer>();
-    const API::Requests::Callback callback = [answer](bool success, std::string text, auto) {
-      answer->Set({success, std::move(text), std::this_thread::get_id()});
+    const API::Requests::Callback callback = [answer](bool success, std::string text,
+                                                      auto headers) {
+      answer->Set({success, std::move(text), std::this_thread::get_id(), headers.size()});
     };
     const bool handed =
         timeout_seconds == 0
@@ -106,6 +110,96 @@ TEST_F(RequestsTest, StatusesAndTexts) {
       Await(Post("http://127.0.0.1:" + std::to_string(receiver_.Port()) + "/elsewhere", Valid()));
   EXPECT_EQ(unknown.text, "404 Not Found");
   EXPECT_TRUE(sink_->FrameworkMessages().empty());
+}
+
+// What a plugin's tick callback, registered before the service's first use, saw of the answer
+// in each frame: the service's own tick callback runs after it.
+struct EarlyTick {
+  std::mutex mutex;
+  std::function<bool()> probe;
+  std::vector<bool> seen;
+};
+EarlyTick& TheEarlyTick() {
+  static EarlyTick early;
+  return early;
+}
+const bool early_tick_registered = [] {
+  AsaApi::GetCommands().AddOnTickCallback(FString(HOST_TEXT("early")), [](float) {
+    EarlyTick& early = TheEarlyTick();
+    std::lock_guard lock(early.mutex);
+    if (early.probe) early.seen.push_back(early.probe());
+  });
+  return true;
+}();
+
+TEST_F(RequestsTest, ResultsReachATickCallbackRegisteredFirstAFrameLater) {
+  ASSERT_TRUE(early_tick_registered);
+  const Pending answer = Post(receiver_.Url(), Valid());
+  {
+    std::lock_guard lock(TheEarlyTick().mutex);
+    TheEarlyTick().probe = [answer] { return answer->Ready(); };
+  }
+  ASSERT_TRUE(receiver_.WaitForRequests(1, std::chrono::seconds(10)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  sim::Tick();
+  EXPECT_TRUE(answer->Ready());  // run during this frame, after the early callback
+  sim::Tick();
+  std::lock_guard lock(TheEarlyTick().mutex);
+  EXPECT_EQ(TheEarlyTick().seen, (std::vector<bool>{false, true}));
+  TheEarlyTick().probe = nullptr;
+}
+
+// Never redirected: a 3xx is a failure with its status, as a 4xx is.
+TEST_F(RequestsTest, ARedirectIsAFailureWithItsStatus) {
+  receiver_.SetFault(WebhookReceiver::Fault::kRedirect);
+  const Outcome moved = Await(Post(receiver_.Url(), Valid()));
+  EXPECT_FALSE(moved.success);
+  EXPECT_EQ(moved.text, "301 Moved Permanently");
+  EXPECT_EQ(receiver_.Requests().size(), 1u);  // and nothing sent where it pointed
+}
+
+// A status line, then the body cut short: success as the status says, no text, no headers.
+TEST_F(RequestsTest, ABodyCutShortGivesTheStatusWithoutTextOrHeaders) {
+  receiver_.SetFault(WebhookReceiver::Fault::kCutBody);
+  const Outcome ok = Await(Post(receiver_.Url() + "?wait=true", Valid()));
+  EXPECT_TRUE(ok.success);
+  EXPECT_EQ(ok.text, "");
+  EXPECT_EQ(ok.headers, 0u);
+  receiver_.SetFault(WebhookReceiver::Fault::kCloseConnection);
+  const Outcome failed = Await(Post(receiver_.Url(), Valid()));
+  EXPECT_FALSE(failed.success);
+  EXPECT_EQ(failed.text, "");
+  EXPECT_EQ(failed.headers, 0u);
+  EXPECT_EQ(sink_->FrameworkMessages().size(), 2u);  // the framework logs each
+}
+
+// Starting a request's thread can fail after the service took the callback.
+TEST_F(RequestsTest, AHandOverThatThrowsMayStillCallBack) {
+  sim::SetRequestOptions({.throw_after_handover = true});
+  auto answer = std::make_shared<Answer>();
+  EXPECT_THROW(API::Requests::Get().CreatePostRequest(
+                   receiver_.Url(),
+                   [answer](bool success, std::string text, auto) {
+                     answer->Set({success, std::move(text), {}, 0});
+                   },
+                   Valid(), "application/json"),
+               std::system_error);
+  sim::SetRequestOptions({});
+  EXPECT_TRUE(Await(answer).success);
+}
+
+// The framework lets what a callback throws into the game's tick; the stand-in ends the process
+// too, saying why, so that a test sees it.
+TEST_F(RequestsTest, ACallbackThatThrowsEndsTheServerVisibly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        API::Requests::Get().CreatePostRequest(
+            receiver_.Url(), [](bool, std::string, auto) { throw std::runtime_error("oops"); },
+            Valid(), "application/json");
+        (void)sim::DrainRequests(std::chrono::seconds(10));
+      },
+      "a callback threw into the game's tick: oops");
 }
 
 TEST_F(RequestsTest, CallbacksRunOnTheGameThreadDuringAFrame) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "notify/delivery.h"
@@ -25,9 +26,14 @@ class FakeTransport final : public PostTransport {
             std::function<void(PostResult)> done) override {
     if (refuse_) return false;
     posts_.push_back({url, body, std::move(done)});
+    if (throw_)
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     return true;
   }
   void Refuse(bool refuse) { refuse_ = refuse; }
+  // Takes each post and its callback, then throws, as the framework's service does when it
+  // cannot start the request's thread.
+  void ThrowAfterTaking(bool fail) { throw_ = fail; }
 
   std::vector<Sent>& Posts() { return posts_; }
   // The post not yet answered, if there is exactly one (one per webhook is in flight).
@@ -63,6 +69,7 @@ class FakeTransport final : public PostTransport {
  private:
   std::vector<Sent> posts_;
   bool refuse_ = false;
+  bool throw_ = false;
 };
 
 // A clock that moves only when told.

@@ -99,6 +99,8 @@ void WebhookReceiver::SetFaults(const std::vector<Phase>& phases) {
     const char* mode = phase.fault == Fault::kServerError       ? "500"
                        : phase.fault == Fault::kCloseConnection ? "close"
                        : phase.fault == Fault::kNeverAnswer     ? "hang"
+                       : phase.fault == Fault::kCutBody         ? "cut"
+                       : phase.fault == Fault::kRedirect        ? "301"
                                                                 : "none";
     if (!list.empty()) list += ",";
     list += std::string(mode) + ":" + std::to_string(phase.span.count());
