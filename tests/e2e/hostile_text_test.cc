@@ -76,11 +76,32 @@ TEST_F(HostileTextTest, EveryPartIsDecidedAndEveryTextArrivesWholeAndOnOneLine) 
   const auto has = [&descriptions](const std::string& text) {
     return std::find(descriptions.begin(), descriptions.end(), text) != descriptions.end();
   };
-  EXPECT_TRUE(has("[Lab\\x0Ael\\x1B]\n Player: " + languages + " (E2)\nExecuted: say " + languages +
-                  "\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
+  EXPECT_TRUE(has("[Lab\\\\x0Ael\\\\x1B]\n Player: " + languages + " (E2)\nExecuted: say " +
+                  languages + "\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
   EXPECT_TRUE(
-      has("([Lab\\x0Ael\\x1B]\n Player: Eve\\u{202E}gnp.exe "
+      has("([Lab\\\\x0Ael\\\\x1B]\n Player: Eve\\\\u{202E}gnp.exe "
           "(\xC3\xA9\xC3\x89\xE6\xBC\xA2)\nExecuted: fly\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
+}
+
+// Discord's markdown in a name, a command or the label is shown as typed in the embed, never
+// rendered: a fake identity that is a phishing link, a spoiler, mentions. The audit line keeps
+// the text without escapes.
+TEST_F(HostileTextTest, MarkdownInNamesAndCommandsShowsAsTyped) {
+  WriteConfig({{"white-list", {"say"}}});
+  const std::string name = "[Mia (0002aa)](https://evil.example/login) ||x||";
+  const std::string said = "say **b** ~~s~~ `c` > q <@&1> <#2> @everyone :smile: # h -# t";
+  const Play play = Run("join mia eos=0002aa name=\"" + name + "\"\ncmd mia " + said + "\n",
+                        {"-serverkey=`Lab`"});
+  EXPECT_EQ(play.exit_code, 0) << play.err;
+  EXPECT_EQ(play.log, std::vector<std::string>{"[ASA:Quillmark][info] Player " + name +
+                                               " (0002aa) executed " + said +
+                                               " at position X=0.000 Y=0.000 Z=0.000 on `Lab`"});
+  EXPECT_EQ(Descriptions(),
+            std::vector<std::string>{
+                "[\\`Lab\\`]\n Player: \\[Mia \\(0002aa\\)\\]\\(https\\://evil.example/login\\) "
+                "\\|\\|x\\|\\| (0002aa)\nExecuted: say \\*\\*b\\*\\* \\~\\~s\\~\\~ \\`c\\` \\> q "
+                "\\<\\@&1\\> \\<\\#2\\> \\@everyone \\:smile\\: \\# h \\-\\# t\nPosition: X=0.000 "
+                "Y=0.000 Z=0.000\n"});
 }
 
 // Fields too long for one embed are cut, each marked, so that the embed always shows who, what
