@@ -127,6 +127,24 @@ TEST_F(HostileTextTest, OversizedFieldsLeaveTheEmbedWhole) {
             std::string::npos);
 }
 
+// Escapes count in Discord's limit, and a cut field never ends in half an escape.
+TEST_F(HostileTextTest, EscapedFieldsAreCutWholeWithinTheLimit) {
+  WriteConfig({{"white-list", {"say"}}});
+  const Play play = Run("join rex eos=E1 name=" + std::string(300, '_') +
+                        " pos=1,2,3\ncmd rex say " + std::string(5000, '*') + "\n");
+  ASSERT_EQ(play.log.size(), 1u);
+  const auto descriptions = Descriptions();
+  ASSERT_EQ(descriptions.size(), 1u);
+  const std::string& description = descriptions[0];
+  EXPECT_LE(quillmark::testing::Characters(description), 4096u);
+  EXPECT_GE(quillmark::testing::Characters(description), 4095u);  // less a cut-off backslash
+  std::string name;
+  for (int i = 0; i < 49; ++i) name += "\\_";
+  EXPECT_NE(description.find(" Player: " + name + "\xE2\x80\xA6 (E1)\n"), std::string::npos);
+  EXPECT_NE(description.find("\\*\\*\xE2\x80\xA6\nPosition: X=1.000 Y=2.000 Z=3.000\n"),
+            std::string::npos);
+}
+
 // A poster name Discord refuses would make every post fail: it is reported once, when the
 // configuration is read, and the posts go out under the default name.
 TEST_F(HostileTextTest, APosterNameDiscordRefusesIsReportedOnceAndPostsStillGoOut) {
