@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "audit/audit_text.h"
 #include "fuzz_check.h"
 #include "host/libraries.h"
 #include "host/unicode.h"
