@@ -106,7 +106,8 @@ def standin_summary(process):
     process.terminate()
     out, _ = process.communicate(timeout=30)
     numbered = sum(int(m.group(1)) for m in re.finditer(r"(\d+) numbered embeds", out))
-    omitted = sum(int(m.group(1)) for m in re.finditer(r"(\d+) commands not shown here", out))
+    omitted = sum(
+        int(m.group(1)) for m in re.finditer(r"(\d+) more commands of .* not shown here", out))
     summary = [line for line in out.splitlines() if line.startswith("discord-standin:")]
     return numbered, omitted, summary
 

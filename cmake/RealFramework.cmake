@@ -24,6 +24,7 @@ add_library(quillmark SHARED
   src/notify/delivery.cc
   src/notify/discord.cc
   src/notify/discord_body.cc
+  src/notify/markdown.cc
   src/plugin/command_handler.cc
   src/plugin/configuration.cc
   src/plugin/plugin.cc

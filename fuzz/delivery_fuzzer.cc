@@ -145,10 +145,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     std::to_string(in.ConsumeIntegralInRange(1, 3)) + "/token";
         std::string description = "Executed: " + std::to_string(next++) + "\n";
         description.append(in.ConsumeBool() ? 0 : in.ConsumeIntegralInRange(0, 5000), 'x');
+        const std::string sender = "E" + std::to_string(in.ConsumeIntegralInRange(1, 3));
         delivery.Enqueue(
             webhook, "Quillmark",
             {quillmark::MakeEmbed(quillmark::kAllowedTitle, description, quillmark::kGreen),
-             "Rex (0002)", std::chrono::system_clock::time_point{}});
+             "Rex (0002)", std::chrono::system_clock::time_point{}, sender, "Rex"});
         ++enqueued;
         break;
       }
@@ -206,9 +207,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "a notification neither delivered, waiting nor counted");
     FUZZ_CHECK(shown_as_omitted <= counters.omitted, "more shown as omitted than were");
     FUZZ_CHECK(delivery.Waiting() <= largest_bound, "the queue past its bound");
-    // Gaps: at most one between two notifications of a queue, one before the first and one
-    // after the last, which is in flight, and one counting after it; three webhooks.
-    FUZZ_CHECK(delivery.Owed() <= 2 * delivery.Waiting() + 2 * 3,
+    FUZZ_CHECK(delivery.WaitingBytes() <= quillmark::kQueueBytes, "the queue past its bytes");
+    // Gaps: a sender's are at most one between two of its notifications, one before its first
+    // and one after its last, which is in flight, and one counting after it; three webhooks of
+    // three senders.
+    FUZZ_CHECK(delivery.Owed() <= 2 * delivery.Waiting() + 3 * 9,
                fmt::format("gaps without bound: {} owed, {} waiting", delivery.Owed(),
                            delivery.Waiting()));
   }

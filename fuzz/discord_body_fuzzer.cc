@@ -1,6 +1,8 @@
 // The webhook body builder on any texts: every body is JSON that parses back to the texts it was
 // given, each description cut to Discord's limit and marked where it was cut, within Discord's
-// limits on titles, descriptions and names as given.
+// limits on titles, descriptions and names as given. And a player's text as an embed shows it:
+// no markdown character left unescaped, shown by Discord as typed (or its start and "…"), within
+// its limit counted escaped, never cut inside an escape.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -9,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "audit/audit_text.h"
 #include "fuzz_check.h"
 #include "host/libraries.h"
 #include "host/unicode.h"
 #include "notify/discord_body.h"
+#include "notify/markdown.h"
+#include "tools/webhook_receiver.h"
 
 namespace {
 
@@ -68,8 +73,31 @@ constexpr std::array<std::pair<const char*, int>, 3> kKinds = {{
 
 }  // namespace
 
+// A text escaped and cut as a field of an embed.
+void CheckMarkdownField(FuzzedDataProvider& in) {
+  const std::string plain = Utf8(Text(in));
+  const std::size_t limit = in.ConsumeIntegralInRange<std::size_t>(0, 5000);
+  const quillmark::MarkdownField field(plain, limit);
+  FUZZ_CHECK(field.characters == quillmark::CountCharacters(field.text), field.text);
+  FUZZ_CHECK(field.characters <= limit, field.text);
+  constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+  const std::string escaped = quillmark::EscapeMarkdown(plain);
+  const bool cut = quillmark::CountCharacters(escaped) > limit;
+  std::string_view kept = field.text;
+  if (cut && kept.size() >= kEllipsis.size()) kept.remove_suffix(kEllipsis.size());
+  std::size_t unescaped = 0;
+  const std::string shown = quillmark::tools::RenderedMarkdown(kept, &unescaped);
+  FUZZ_CHECK(unescaped == 0, field.text);
+  FUZZ_CHECK(cut ? plain.rfind(shown, 0) == 0 : shown == plain, field.text);
+  // Every backslash kept escapes the character after it.
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (kept[i] == '\\') FUZZ_CHECK(++i < kept.size(), field.text);
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
+  CheckMarkdownField(in);
   const std::u32string username = Text(in);
   std::vector<std::u32string> descriptions;
   std::vector<quillmark::Embed> embeds;

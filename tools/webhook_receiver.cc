@@ -133,6 +133,23 @@ std::vector<long long> CommandNumbers(const std::string& body) {
   return numbers;
 }
 
+std::string RenderedMarkdown(std::string_view text, std::size_t* unescaped) {
+  constexpr std::string_view kMarkdown = "\\*_~`|><#-+[]():@";
+  std::string out;
+  std::size_t left = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (text[i] == '\\' && next != 0 && std::ispunct(next) != 0) {
+      out += text[++i];
+      continue;
+    }
+    if (kMarkdown.find(text[i]) != std::string_view::npos) ++left;
+    out += text[i];
+  }
+  if (unescaped != nullptr) *unescaped = left;
+  return out;
+}
+
 std::string DescribeWebhookPost(const std::string& body) {
   const json post = json::parse(body, nullptr, false);
   std::ostringstream out;
@@ -142,7 +159,7 @@ std::string DescribeWebhookPost(const std::string& body) {
     std::snprintf(colour, sizeof colour, "#%06X", embed.value("color", 0));
     out << "[discord] " << poster << " | " << embed.value("title", std::string()) << " | colour "
         << colour << "\n";
-    std::istringstream lines(embed.value("description", std::string()));
+    std::istringstream lines(RenderedMarkdown(embed.value("description", std::string())));
     for (std::string line; std::getline(lines, line);) out << "[discord]   " << line << "\n";
   }
   return out.str();

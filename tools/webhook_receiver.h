@@ -17,6 +17,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillmark::tools {
@@ -28,8 +29,14 @@ struct WebhookVerdict {
 };
 WebhookVerdict JudgeWebhookBody(const std::string& body, const std::string& content_type);
 
-// A readable rendering of a valid post: poster, title, colour and each description line.
+// A readable rendering of a valid post: poster, title, colour and each description line as
+// Discord shows it (see RenderedMarkdown).
 std::string DescribeWebhookPost(const std::string& body);
+
+// What Discord shows of a text where markdown is escaped: a backslash before ASCII punctuation
+// shows that character alone. Other markdown is kept as written; `unescaped`, when given, gets
+// the number of characters left that Discord's markdown would read (see markdown.h's set).
+std::string RenderedMarkdown(std::string_view text, std::size_t* unescaped = nullptr);
 
 // The command numbers of a post's embeds, in order: N for each embed whose "Executed: " line is
 // a word and a number N ("say 17"), as the tests and floods number their commands; other embeds

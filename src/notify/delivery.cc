@@ -9,6 +9,7 @@
 #include <ctime>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -76,27 +77,52 @@ std::string FormatLocalTime(std::chrono::system_clock::time_point when) {
                      local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-// A notification, or a gap: notifications counted past the bound, shown as one embed.
+// A notification, or a gap: notifications of one sender counted past the bound, shown as one
+// embed.
 struct Delivery::Item {
-  Notification notification;
+  Notification notification;  // of a gap: when the first was omitted
   std::string poster;
-  std::uint64_t gap = 0;  // > 0: this many notifications were not queued
+  Share* share = nullptr;
+  std::uint64_t number = 0;  // increasing along a queue
+  std::size_t bytes = 0;     // what a notification holds, in the queue's bound
+  std::uint64_t gap = 0;     // > 0: this many notifications were not queued
   std::chrono::system_clock::time_point gap_last{};
 
-  [[nodiscard]] Embed GapEmbed() const {
-    return MakeEmbed(
-        kGapTitle,
-        fmt::format("{} commands not shown here between {} and {}; the server log "
-                    "has them",
-                    gap, FormatLocalTime(notification.when), FormatLocalTime(gap_last)),
-        kOrange);
+  [[nodiscard]] Embed GapEmbed() const;
+  // Counts one more notification, made at `when`, into the gap.
+  void Count(std::chrono::system_clock::time_point when) {
+    ++gap;
+    notification.when = std::min(notification.when, when);
+    gap_last = std::max(gap_last, when);
   }
 };
 
+// What one sender has in one webhook's queue.
+struct Delivery::Share {
+  std::string id;     // webhook and sender: the key in shares_
+  std::string shown;  // as the embed of what is not shown names the sender
+  std::uint64_t number = 0;
+  Queue* queue = nullptr;
+  std::deque<Items::iterator> waiting;  // its notifications in the queue, oldest first
+  std::size_t gaps = 0;                 // its gaps in the queue
+  // Its last gap, where what it has omitted is counted while that gap is not being posted.
+  std::optional<Items::iterator> open_gap;
+};
+
+Embed Delivery::Item::GapEmbed() const {
+  return MakeEmbed(
+      kGapTitle,
+      fmt::format("{} more commands of {} not shown here between {} and {}; the "
+                  "server log and the journal have them",
+                  gap, share->shown, FormatLocalTime(notification.when), FormatLocalTime(gap_last)),
+      kOrange);
+}
+
 struct Delivery::Queue {
   std::string url;
-  std::deque<Item> items;
+  Items items;
   std::size_t in_flight = 0;              // items at the head being posted
+  std::uint64_t flight_end = 0;           // the number of the last of them
   std::uint64_t post = 0;                 // the post whose result is awaited
   DeliveryClock::time_point posted_at{};  // when it was handed over
   DeliveryClock::time_point not_before{};
@@ -108,25 +134,26 @@ struct Delivery::Queue {
   std::size_t suspects = 0;  // items at the head under suspicion
   bool last_chance = false;  // the stop has given it its last post
 
-  // The gap at the end of the queue, unless it is in the post in flight: notifications omitted
-  // for `poster` are counted into it. (One that went out stays as Discord may have shown it.)
-  Item* OpenGap(const std::string& poster) {
-    if (items.size() <= in_flight) return nullptr;
-    Item& last = items.back();
-    return last.gap > 0 && last.poster == poster ? &last : nullptr;
+  [[nodiscard]] bool InFlight(const Item& item) const {
+    return in_flight > 0 && item.number <= flight_end;
   }
 
   // Joins gaps side by side into one. They arise only where a post ended in a gap: what was
   // omitted while it was in flight counted into a new one, and the post then failed.
   void JoinGaps() {
-    for (std::size_t i = 0; i + 1 < items.size() && i <= kMaxEmbeds;) {
-      Item& first = items[i];
-      const Item& next = items[i + 1];
-      if (first.gap > 0 && next.gap > 0 && first.poster == next.poster) {
-        first.gap += next.gap;
-        first.gap_last = next.gap_last;
-        items.erase(items.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    std::size_t i = 0;
+    for (auto it = items.begin(); it != items.end() && i <= kMaxEmbeds;) {
+      const auto next = std::next(it);
+      if (next == items.end()) break;
+      if (it->gap > 0 && next->gap > 0 && it->share == next->share && it->poster == next->poster) {
+        it->gap += next->gap;
+        it->notification.when = std::min(it->notification.when, next->notification.when);
+        it->gap_last = std::max(it->gap_last, next->gap_last);
+        if (it->share->open_gap == next) it->share->open_gap = it;
+        --it->share->gaps;
+        items.erase(next);
       } else {
+        ++it;
         ++i;
       }
     }
@@ -184,38 +211,154 @@ Delivery::Queue& Delivery::QueueFor(const std::string& webhook) {
   return *slot;
 }
 
-bool Delivery::Admit(const std::string& webhook, const std::string& poster,
-                     std::chrono::system_clock::time_point when) {
+Delivery::Share* Delivery::FindShare(const Queue& queue, std::string_view sender) {
+  const auto it = shares_.find(std::string(queue.url).append("\n").append(sender));
+  return it == shares_.end() ? nullptr : it->second.get();
+}
+
+Delivery::Share& Delivery::ShareFor(Queue& queue, std::string_view sender, std::string_view shown) {
+  std::string id = std::string(queue.url).append("\n").append(sender);
+  auto& slot = shares_[id];
+  if (!slot) {
+    slot = std::make_unique<Share>();
+    slot->id = std::move(id);
+    slot->number = ++next_share_;
+    slot->queue = &queue;
+    weights_.emplace(0, slot->number, slot.get());
+  }
+  if (slot->shown != shown) slot->shown = shown;  // the latest name
+  return *slot;
+}
+
+void Delivery::Reweigh(Share& share, std::size_t before) {
+  weights_.erase({before, share.number, &share});
+  weights_.emplace(share.waiting.size(), share.number, &share);
+}
+
+void Delivery::Release(Share& share) {
+  if (!share.waiting.empty() || share.gaps > 0) return;
+  weights_.erase({0, share.number, &share});
+  shares_.erase(shares_.find(share.id));
+}
+
+void Delivery::ReportOverflow() {
+  if (overflow_reported_) return;
+  overflow_reported_ = true;
+  log_error_(
+      fmt::format("Discord delivery: {} notifications are waiting; until they drain, "
+                  "new ones are counted as omitted and the channel will say how many",
+                  waiting_));
+}
+
+// The fair share: the sender with the most notifications waiting gives up its newest, when it
+// has more than one more than `share` (none: nothing waiting) and that one is not being posted.
+bool Delivery::MakeRoom(const Share* share) {
+  if (weights_.empty()) return false;
+  const auto [count, number, heaviest] = *weights_.rbegin();
+  const std::size_t own = share != nullptr ? share->waiting.size() : 0;
+  if (heaviest == share || count <= own + 1) return false;
+  const Items::iterator victim = heaviest->waiting.back();
+  if (heaviest->queue->InFlight(*victim)) return false;
+  ++counters_.omitted;
+  --waiting_;
+  bytes_ -= victim->bytes;
+  heaviest->waiting.pop_back();
+  Reweigh(*heaviest, count);
+  const std::optional<Items::iterator> gap = heaviest->open_gap;
+  if (gap && (*gap)->number > victim->number && (*gap)->poster == victim->poster) {
+    (*gap)->Count(victim->notification.when);
+    heaviest->queue->items.erase(victim);
+  } else {
+    // The notification gives way to a gap in its place.
+    victim->notification.embed = Embed{};
+    victim->notification.player = std::string();
+    victim->bytes = 0;
+    victim->gap = 1;
+    victim->gap_last = victim->notification.when;
+    heaviest->open_gap = victim;
+    ++heaviest->gaps;
+  }
+  ReportOverflow();
+  return true;
+}
+
+void Delivery::Omit(Queue& queue, const std::string& poster, std::string_view sender,
+                    std::string_view shown, std::chrono::system_clock::time_point when) {
+  ++counters_.omitted;
+  Share& share = ShareFor(queue, sender, shown);
+  const std::optional<Items::iterator> gap = share.open_gap;
+  if (gap && (*gap)->poster == poster &&
+      (share.waiting.empty() || share.waiting.back()->number < (*gap)->number)) {
+    (*gap)->Count(when);
+  } else {
+    queue.items.push_back(
+        Item{Notification{{}, {}, when}, poster, &share, ++next_item_, 0, 1, when});
+    share.open_gap = std::prev(queue.items.end());
+    ++share.gaps;
+  }
+  ReportOverflow();
+}
+
+void Delivery::Drop(Queue& queue, Items::iterator item) {
+  Share& share = *item->share;
+  if (item->gap > 0) {
+    --share.gaps;
+    if (share.open_gap == item) share.open_gap.reset();
+  } else {
+    --waiting_;
+    bytes_ -= item->bytes;
+    const std::size_t before = share.waiting.size();
+    if (!share.waiting.empty() && share.waiting.front() == item) {
+      share.waiting.pop_front();
+    } else {
+      share.waiting.erase(std::find(share.waiting.begin(), share.waiting.end(), item));
+    }
+    Reweigh(share, before);
+  }
+  queue.items.erase(item);
+  Release(share);
+}
+
+bool Delivery::Admit(const std::string& webhook, const std::string& poster, std::string_view sender,
+                     std::string_view shown, std::chrono::system_clock::time_point when) {
   if (webhook.empty()) return false;
   Queue& queue = QueueFor(webhook);
   if (queue.stopped) {
     ++counters_.undeliverable;
     return false;
   }
-  if (waiting_ < options_.queue_limit) return true;
-  ++counters_.omitted;
-  if (Item* gap = queue.OpenGap(poster)) {
-    ++gap->gap;
-    gap->gap_last = when;
-  } else {
-    queue.items.push_back(Item{Notification{{}, {}, when}, poster, 1, when});
-  }
-  if (!overflow_reported_) {
-    overflow_reported_ = true;
-    log_error_(
-        fmt::format("Discord delivery: {} notifications are waiting; until they drain, "
-                    "new ones are counted as omitted and the channel will say how many",
-                    waiting_));
-  }
+  if (waiting_ < options_.queue_limit || MakeRoom(FindShare(queue, sender))) return true;
+  Omit(queue, poster, sender, shown, when);
   return false;
 }
 
 void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
                        Notification notification) {
-  if (!Admit(webhook, poster, notification.when)) return;
+  const std::string sender =
+      notification.sender.empty() ? notification.player : std::move(notification.sender);
+  const std::string shown =
+      notification.shown.empty() ? notification.player : std::move(notification.shown);
+  notification.sender = std::string();
+  notification.shown = std::string();
+  if (!Admit(webhook, poster, sender, shown, notification.when)) return;
   Queue& queue = QueueFor(webhook);
-  queue.items.push_back(Item{std::move(notification), poster, 0, {}});
+  // What the notification holds, with the list's and the share's bookkeeping.
+  const std::size_t bytes = sizeof(Item) + 4 * sizeof(void*) +
+                            notification.embed.description.size() + notification.player.size() +
+                            poster.size();
+  while (bytes_ + bytes > kQueueBytes) {
+    if (!MakeRoom(FindShare(queue, sender))) {
+      Omit(queue, poster, sender, shown, notification.when);
+      return;
+    }
+  }
+  Share& share = ShareFor(queue, sender, shown);
+  queue.items.push_back(Item{std::move(notification), poster, &share, ++next_item_, bytes, 0, {}});
+  const std::size_t before = share.waiting.size();
+  share.waiting.push_back(std::prev(queue.items.end()));
+  Reweigh(share, before);
   ++waiting_;
+  bytes_ += bytes;
   PostIfDue(queue, clock_());
 }
 
@@ -234,7 +377,7 @@ void Delivery::Post(Queue& queue, DeliveryClock::time_point now) {
   std::vector<const Embed*> embeds;
   std::size_t characters = 0;
   const std::string& poster = queue.items.front().poster;
-  for (const Item& item : queue.items) {
+  for (Item& item : queue.items) {
     if (embeds.size() == most || item.poster != poster) break;
     const Embed* embed = &item.notification.embed;
     if (item.gap > 0) {
@@ -244,9 +387,15 @@ void Delivery::Post(Queue& queue, DeliveryClock::time_point now) {
     if (!embeds.empty() && characters + embed->Characters() > kMaxEmbedCharacters) break;
     characters += embed->Characters();
     embeds.push_back(embed);
+    queue.flight_end = item.number;
   }
   const std::string body = DiscordBody(embeds, poster);
   queue.in_flight = embeds.size();
+  // A gap being posted counts nothing more: Discord may show it as it is.
+  auto item = queue.items.begin();
+  for (std::size_t i = 0; i < queue.in_flight; ++i, ++item) {
+    if (item->gap > 0 && item->share->open_gap == item) item->share->open_gap.reset();
+  }
   queue.post = ++next_post_;
   queue.posted_at = now;
   std::string failure;
@@ -330,13 +479,14 @@ Delivery::Left Delivery::Stop(std::chrono::milliseconds timeout) {
   }
   Left left;
   for (const auto& [url, queue] : queues_) {
-    for (std::size_t i = 0; i < queue->items.size(); ++i) {
-      const Item& item = queue->items[i];
+    std::size_t i = 0;
+    for (const Item& item : queue->items) {
       if (item.gap > 0) {
         left.omitted += item.gap;
       } else if (i < queue->in_flight) {
         ++left.unknown;
       }
+      ++i;
     }
   }
   left.not_posted = waiting_ - left.unknown;
@@ -371,13 +521,8 @@ void Delivery::Take(Queue& queue, std::uint64_t post, PostResult result,
 
 void Delivery::Delivered(Queue& queue, const PostResult& result, DeliveryClock::time_point now) {
   for (std::size_t i = 0; i < queue.in_flight; ++i) {
-    if (queue.items.front().gap > 0) {
-      ++counters_.gaps;
-    } else {
-      ++counters_.delivered;
-      --waiting_;
-    }
-    queue.items.pop_front();
+    ++(queue.items.front().gap > 0 ? counters_.gaps : counters_.delivered);
+    Drop(queue, queue.items.begin());
   }
   ++counters_.posts;
   queue.suspects -= std::min(queue.suspects, queue.in_flight);
@@ -452,27 +597,24 @@ void Delivery::Refused(Queue& queue, const PostResult& result, DeliveryClock::ti
     ++counters_.retries_other;
     return;
   }
-  Item item = std::move(queue.items.front());
-  queue.items.pop_front();
-  if (item.gap == 0) {
-    --waiting_;
-    ++counters_.refused;
-  }
+  const Item& item = queue.items.front();
+  const std::string line = fmt::format(
+      "Discord refused the notification of {}'s command at {} ({}); the "
+      "server log has the command",
+      item.gap > 0 ? "several players" : item.notification.player,
+      FormatLocalTime(item.notification.when), result.text);
+  if (item.gap == 0) ++counters_.refused;
+  Drop(queue, queue.items.begin());
   if (queue.suspects > 0 && --queue.suspects == 0) queue.split = 0;
-  log_error_(
-      fmt::format("Discord refused the notification of {}'s command at {} ({}); the "
-                  "server log has the command",
-                  item.gap > 0 ? "several players" : item.notification.player,
-                  FormatLocalTime(item.notification.when), result.text));
+  log_error_(line);
 }
 
 void Delivery::GiveUp(Queue& queue, const PostResult& result, std::string_view why) {
   std::size_t lost = 0;
   for (const Item& item : queue.items) lost += item.gap > 0 ? 0 : 1;
-  queue.items.clear();
+  while (!queue.items.empty()) Drop(queue, queue.items.begin());
   queue.in_flight = 0;
   queue.stopped = true;
-  waiting_ -= lost;
   counters_.undeliverable += lost;
   log_error_(
       fmt::format("Discord answered {} for the webhook: {}. Nothing more is posted to it until "

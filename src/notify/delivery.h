@@ -4,8 +4,11 @@
 // and 6000 characters), paced so that steady traffic stays under Discord's limits. A refused
 // post is retried: after Discord's wait for a 429, with back-off for a failure of the network
 // or of Discord; a batch Discord refuses is split until the one embed it refuses is found. The
-// queue is bounded: past the bound, notifications are counted, and the channel later gets one
-// embed saying how many it does not show. Nothing here waits; the host's frames drive it.
+// queue is bounded in notifications and in bytes, and shared fairly between those who send:
+// when it is full, a notification of a sender with fewer waiting than the sender with the most
+// takes the place of that sender's newest one. What finds no place is counted per sender, and
+// the channel later gets one embed per sender, in its place, saying how many it does not show.
+// Nothing here waits; the host's frames drive it.
 #pragma once
 
 #include <chrono>
@@ -13,11 +16,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 
 #include "notify/discord_body.h"
@@ -31,6 +37,11 @@ struct Notification {
   Embed embed;
   std::string player;                            // who typed the command, for error lines
   std::chrono::system_clock::time_point when{};  // when the command was handled
+  // Whose share of the queue it takes (a player's EOS id, an RCON client); empty: `player`.
+  std::string sender{};
+  // The sender as an embed shows it (see markdown.h), for the embed of what is not shown;
+  // empty: `player`.
+  std::string shown{};
 };
 
 // The host's time-outs apply to each socket operation, with no deadline for the whole post and
@@ -43,6 +54,10 @@ struct DeliveryOptions {
   int posts_per_minute = 30;        // the pace; Discord lets a channel have about 30 a minute
   std::size_t queue_limit = 10000;  // notifications that may wait, over every webhook
 };
+
+// The most bytes the waiting notifications may hold, over every webhook, whatever the limit in
+// notifications: a full queue of the longest embeds stays within it.
+inline constexpr std::size_t kQueueBytes = std::size_t{8} << 20;
 
 // What a post came back with: the host's callback arguments.
 struct PostResult {
@@ -89,11 +104,14 @@ class Delivery {
   // webhook is idle and due. Nothing for an empty webhook.
   void Enqueue(const std::string& webhook, const std::string& poster, Notification notification);
 
-  // Whether a notification for `webhook` made at `when` would be queued: when not, it is
-  // counted here as Enqueue would count it (omitted while the queue is full, undeliverable for a
-  // webhook given up) and need not be made at all. Nothing is counted when it would be queued.
-  bool Admit(const std::string& webhook, const std::string& poster,
-             std::chrono::system_clock::time_point when);
+  // Whether a notification of `sender` (shown as `shown`) for `webhook` made at `when` would be
+  // queued: when not, it is counted here as Enqueue would count it (omitted while the queue is
+  // full and the sender has its fair share, undeliverable for a webhook given up) and need not
+  // be made at all. When the queue is full and another sender has more than one notification
+  // more waiting, that sender's newest gives its place (counted as omitted) and it is queued.
+  // O(log n) in the senders waiting.
+  bool Admit(const std::string& webhook, const std::string& poster, std::string_view sender,
+             std::string_view shown, std::chrono::system_clock::time_point when);
 
   // Takes in the results that have come back and posts what is due. Every frame.
   void Tick();
@@ -116,6 +134,8 @@ class Delivery {
 
   // Notifications handed over and neither delivered, refused, counted as omitted nor given up.
   [[nodiscard]] std::size_t Waiting() const { return waiting_; }
+  // The bytes the waiting notifications hold (at most kQueueBytes).
+  [[nodiscard]] std::size_t WaitingBytes() const { return bytes_; }
   // What the channel is still owed: the waiting notifications and the gap embeds not yet posted.
   [[nodiscard]] std::size_t Owed() const;
   [[nodiscard]] const DeliveryCounters& Counters() const { return counters_; }
@@ -128,8 +148,19 @@ class Delivery {
   struct Item;
   struct Queue;
   struct Inbox;
+  struct Share;
+  using Items = std::list<Item>;
 
   Queue& QueueFor(const std::string& webhook);
+  Share* FindShare(const Queue& queue, std::string_view sender);
+  Share& ShareFor(Queue& queue, std::string_view sender, std::string_view shown);
+  void Reweigh(Share& share, std::size_t before);
+  void Release(Share& share);
+  bool MakeRoom(const Share* share);
+  void Omit(Queue& queue, const std::string& poster, std::string_view sender,
+            std::string_view shown, std::chrono::system_clock::time_point when);
+  void ReportOverflow();
+  void Drop(Queue& queue, Items::iterator item);
   void PostIfDue(Queue& queue, DeliveryClock::time_point now);
   void Post(Queue& queue, DeliveryClock::time_point now);
   void Take(Queue& queue, std::uint64_t post, PostResult result, DeliveryClock::time_point now);
@@ -150,7 +181,13 @@ class Delivery {
   Log log_error_;
   std::shared_ptr<Inbox> inbox_;
   std::map<std::string, std::unique_ptr<Queue>> queues_;
+  // The shares, by webhook and sender, and by how many notifications each has waiting.
+  std::map<std::string, std::unique_ptr<Share>, std::less<>> shares_;
+  std::set<std::tuple<std::size_t, std::uint64_t, Share*>> weights_;  // (waiting, number, share)
+  std::uint64_t next_share_ = 0;
+  std::uint64_t next_item_ = 0;
   std::size_t waiting_ = 0;
+  std::size_t bytes_ = 0;
   std::uint64_t next_post_ = 0;
   DeliveryClock::time_point global_resume_{};
   DeliveryCounters counters_;

@@ -20,6 +20,7 @@
 #include "host/module_pin.h"
 #include "host/unicode.h"
 #include "notify/discord.h"
+#include "notify/markdown.h"
 #include "plugin/configuration.h"
 #include "plugin/shown_field.h"
 
@@ -99,17 +100,20 @@ constexpr std::string_view kPositionText = "\nPosition: ";
 
 // Hands the notification to delivery, when one is to be made, with the player as error lines
 // name them. A command let through is not posted when the channel is for blocked ones only.
+// Every text is shown as the audit line has it, Discord's markdown escaped, and counted escaped.
 void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
-  if ((allowed && settings.blocked_only) || !AdmitNotification(settings)) return;
-  const ShownField label(shown.label, kMaxField);
-  const ShownField name(shown.name, kMaxField);
-  const ShownField eos_id(shown.eos_id, kMaxField);
+  if (allowed && settings.blocked_only) return;
+  const MarkdownField name(shown.name, kMaxField);
+  if (!AdmitNotification(settings, shown.eos_id, name.text)) return;
+  const MarkdownField label(shown.label, kMaxField);
+  const MarkdownField eos_id(shown.eos_id, kMaxField);
   // "(" "[" label "]\n Player: " name " (" eos ")\nExecuted: " command "\nPosition: " pos "\n"
   const std::size_t fixed = (allowed ? 0 : 1) + 1 + kPlayerText.size() + 2 + kExecutedText.size() +
                             kPositionText.size() + 1;
   const std::size_t others = fixed + label.characters + name.characters + eos_id.characters +
                              CountCharacters(shown.position);
-  const ShownField command(shown.command, kMaxDescription > others ? kMaxDescription - others : 0);
+  const MarkdownField command(shown.command,
+                              kMaxDescription > others ? kMaxDescription - others : 0);
   std::string text;
   text.reserve(fixed + label.text.size() + name.text.size() + eos_id.text.size() +
                command.text.size() + shown.position.size());
@@ -118,11 +122,13 @@ void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   text.append(eos_id.text).append(kExecutedText).append(command.text).append(kPositionText);
   text.append(shown.position).append("\n");
 
+  const ShownField plain_name(shown.name, kMaxField);
+  const ShownField plain_eos_id(shown.eos_id, kMaxField);
   std::string player;
-  player.reserve(name.text.size() + eos_id.text.size() + 3);
-  player.append(name.text).append(" (").append(eos_id.text).append(")");
+  player.reserve(plain_name.text.size() + plain_eos_id.text.size() + 3);
+  player.append(plain_name.text).append(" (").append(plain_eos_id.text).append(")");
   PostToDiscord(settings, std::move(text), allowed ? Notice::kAllowed : Notice::kBlocked,
-                std::move(player));
+                std::move(player), shown.eos_id, name.text);
 }
 
 // Tells the player, when config.json says what, that the command was blocked; `refused` is the

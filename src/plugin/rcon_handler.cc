@@ -34,6 +34,7 @@
 #include "host/libraries.h"
 #include "host/module_pin.h"
 #include "notify/discord.h"
+#include "notify/markdown.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
 #include "plugin/shown_field.h"
@@ -106,24 +107,26 @@ void HideText(std::string& text, const std::string& secret) {
 
 // The embed's description: "[<label>]\nRCON client: <client>\n<what>: <command>\n", where
 // <what> is "Executed" for a command packet, the label and the client cut as a player's fields
-// are, the command to what they leave.
+// are, the command to what they leave; every text escaped for Discord's markdown, and counted
+// escaped. The client takes its share of the queue as a player does.
 void Notify(const NotifySettings& settings, std::string_view label, std::string_view client,
             std::string_view what, std::string_view command) {
-  if (!AdmitNotification(settings)) return;
+  const std::string who = std::string("RCON client ").append(ShownField(client, kMaxField).text);
+  const MarkdownField shown_client(client, kMaxField);
+  const std::string shown_who = std::string("RCON client ").append(shown_client.text);
+  if (!AdmitNotification(settings, who, shown_who)) return;
   constexpr std::string_view kClientText = "]\nRCON client: ";
   const std::string what_text = fmt::format("\n{}: ", what);
-  const ShownField shown_label(label, kMaxField);
-  const ShownField shown_client(client, kMaxField);
+  const MarkdownField shown_label(label, kMaxField);
   const std::size_t fixed = 1 + kClientText.size() + what_text.size() + 1;
   const std::size_t others = fixed + shown_label.characters + shown_client.characters;
-  const ShownField shown_command(command, kMaxDescription - others);
+  const MarkdownField shown_command(command, kMaxDescription - others);
   std::string text;
   text.reserve(fixed + shown_label.text.size() + shown_client.text.size() +
                shown_command.text.size());
   text.append("[").append(shown_label.text).append(kClientText).append(shown_client.text);
   text.append(what_text).append(shown_command.text).append("\n");
-  PostToDiscord(settings, std::move(text), Notice::kRcon,
-                std::string("RCON client ").append(shown_client.text));
+  PostToDiscord(settings, std::move(text), Notice::kRcon, who, who, shown_who);
 }
 
 constexpr char kBlanks[] = " \t\r\n";

@@ -140,10 +140,21 @@ TEST_F(DifferentialTest, TheExamplePlay) {
 
 // Texts of every kind a player can put into a name or a console line: letters of many scripts,
 // characters outside the Basic Multilingual Plane, braces and quotes, controls, invisible and
-// direction-changing characters.
-constexpr std::array kTexts = {"Zoé",       "Привет",      "你好",        "😀 smile",
-                               "{braces}",  "\"quoted\"",  "tab\there",   "bell\x07",
-                               "rlo\u202E", "zero\u200Bw", "escape\x1b[", "del\x7f"};
+// direction-changing characters, Discord's markdown.
+constexpr std::array kTexts = {"Zoé",
+                               "Привет",
+                               "你好",
+                               "😀 smile",
+                               "{braces}",
+                               "\"quoted\"",
+                               "tab\there",
+                               "bell\x07",
+                               "rlo\u202E",
+                               "zero\u200Bw",
+                               "escape\x1b[",
+                               "del\x7f",
+                               "[Mia (1)](https://evil.example) ||x||",
+                               "**b** ~~s~~ `c` <@&1> @here :x: # h"};
 constexpr std::array kPlayers = {"p1", "p2", "p3"};
 
 std::string Text(ConfigGenerator& generator) { return kTexts[generator.Below(kTexts.size())]; }

@@ -76,11 +76,32 @@ TEST_F(HostileTextTest, EveryPartIsDecidedAndEveryTextArrivesWholeAndOnOneLine) 
   const auto has = [&descriptions](const std::string& text) {
     return std::find(descriptions.begin(), descriptions.end(), text) != descriptions.end();
   };
-  EXPECT_TRUE(has("[Lab\\x0Ael\\x1B]\n Player: " + languages + " (E2)\nExecuted: say " + languages +
-                  "\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
+  EXPECT_TRUE(has("[Lab\\\\x0Ael\\\\x1B]\n Player: " + languages + " (E2)\nExecuted: say " +
+                  languages + "\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
   EXPECT_TRUE(
-      has("([Lab\\x0Ael\\x1B]\n Player: Eve\\u{202E}gnp.exe "
+      has("([Lab\\\\x0Ael\\\\x1B]\n Player: Eve\\\\u{202E}gnp.exe "
           "(\xC3\xA9\xC3\x89\xE6\xBC\xA2)\nExecuted: fly\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
+}
+
+// Discord's markdown in a name, a command or the label is shown as typed in the embed, never
+// rendered: a fake identity that is a phishing link, a spoiler, mentions. The audit line keeps
+// the text without escapes.
+TEST_F(HostileTextTest, MarkdownInNamesAndCommandsShowsAsTyped) {
+  WriteConfig({{"white-list", {"say"}}});
+  const std::string name = "[Mia (0002aa)](https://evil.example/login) ||x||";
+  const std::string said = "say **b** ~~s~~ `c` > q <@&1> <#2> @everyone :smile: # h -# t";
+  const Play play = Run("join mia eos=0002aa name=\"" + name + "\"\ncmd mia " + said + "\n",
+                        {"-serverkey=`Lab`"});
+  EXPECT_EQ(play.exit_code, 0) << play.err;
+  EXPECT_EQ(play.log, std::vector<std::string>{"[ASA:Quillmark][info] Player " + name +
+                                               " (0002aa) executed " + said +
+                                               " at position X=0.000 Y=0.000 Z=0.000 on `Lab`"});
+  EXPECT_EQ(Descriptions(),
+            std::vector<std::string>{
+                "[\\`Lab\\`]\n Player: \\[Mia \\(0002aa\\)\\]\\(https\\://evil.example/login\\) "
+                "\\|\\|x\\|\\| (0002aa)\nExecuted: say \\*\\*b\\*\\* \\~\\~s\\~\\~ \\`c\\` \\> q "
+                "\\<\\@&1\\> \\<\\#2\\> \\@everyone \\:smile\\: \\# h \\-\\# t\nPosition: X=0.000 "
+                "Y=0.000 Z=0.000\n"});
 }
 
 // Fields too long for one embed are cut, each marked, so that the embed always shows who, what
@@ -103,6 +124,24 @@ TEST_F(HostileTextTest, OversizedFieldsLeaveTheEmbedWhole) {
             std::string::npos);
   EXPECT_NE(description.find("\nExecuted: say sss"), std::string::npos);
   EXPECT_NE(description.find("s\xE2\x80\xA6\nPosition: X=1.000 Y=2.000 Z=3.000\n"),
+            std::string::npos);
+}
+
+// Escapes count in Discord's limit, and a cut field never ends in half an escape.
+TEST_F(HostileTextTest, EscapedFieldsAreCutWholeWithinTheLimit) {
+  WriteConfig({{"white-list", {"say"}}});
+  const Play play = Run("join rex eos=E1 name=" + std::string(300, '_') +
+                        " pos=1,2,3\ncmd rex say " + std::string(5000, '*') + "\n");
+  ASSERT_EQ(play.log.size(), 1u);
+  const auto descriptions = Descriptions();
+  ASSERT_EQ(descriptions.size(), 1u);
+  const std::string& description = descriptions[0];
+  EXPECT_LE(quillmark::testing::Characters(description), 4096u);
+  EXPECT_GE(quillmark::testing::Characters(description), 4095u);  // less a cut-off backslash
+  std::string name;
+  for (int i = 0; i < 49; ++i) name += "\\_";
+  EXPECT_NE(description.find(" Player: " + name + "\xE2\x80\xA6 (E1)\n"), std::string::npos);
+  EXPECT_NE(description.find("\\*\\*\xE2\x80\xA6\nPosition: X=1.000 Y=2.000 Z=3.000\n"),
             std::string::npos);
 }
 

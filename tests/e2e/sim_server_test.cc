@@ -95,9 +95,10 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
             "([Demo]\n Player: Zo\xC3\xA9 (0002c0ffee0000000000000000000042)\nExecuted: " +
                 kZoeSays + "\nPosition: X=0.000 Y=0.000 Z=0.000\n");
   EXPECT_EQ(descriptions[6], "[Demo]\n Player: " + mia +
-                                 "\nExecuted: EnableCheats ***\nPosition: X=-12.500 Y=3.000 "
+                                 "\nExecuted: EnableCheats \\*\\*\\*\nPosition: X=-12.500 Y=3.000 "
                                  "Z=1000000.000\n");
-  EXPECT_EQ(descriptions[7], "[Demo]\nRCON client: #1 (127.0.0.1:49152)\nExecuted: ListPlayers\n");
+  EXPECT_EQ(descriptions[7],
+            "[Demo]\nRCON client: \\#1 \\(127.0.0.1\\:49152\\)\nExecuted: ListPlayers\n");
   for (const auto& post : receiver_.Requests()) {
     EXPECT_EQ(post.body.find("hunter2"), std::string::npos);
   }
@@ -127,7 +128,9 @@ TEST_F(SimServerTest, HostileCommandGivesValidJsonAndOneLogLine) {
   const auto posts = Posts();
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_FALSE(posts[0].contains("content"));
-  EXPECT_NE(posts[0]["embeds"][0]["description"].get<std::string>().find("Executed: " + hostile),
+  // Shown as typed: its markdown escaped for Discord.
+  const std::string shown = R"(say "}\], "username"\: "x", "content"\: "\@everyone" \\ {0})";
+  EXPECT_NE(posts[0]["embeds"][0]["description"].get<std::string>().find("Executed: " + shown),
             std::string::npos);
 }
 

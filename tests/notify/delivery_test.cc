@@ -29,14 +29,15 @@ class DeliveryTest : public ::testing::Test {
                                    [this](const std::string& line) { lines_.push_back(line); });
   }
   void SetUp() override { Make(); }
-  // Command number `n`, its description naming it.
-  void Send(int n, const std::string& hook = kHook, std::size_t size = 0) {
+  // Command number `n` of `sender`, its description naming it; error lines name it "P<n>".
+  void Send(int n, const std::string& hook = kHook, std::size_t size = 0,
+            const std::string& sender = "Mia") {
     std::string description = "Executed: say " + std::to_string(n);
     if (size > description.size()) description.append(size - description.size(), '.');
-    delivery_->Enqueue(
-        hook, "Audit",
-        {MakeEmbed(quillmark::kBlockedTitle, description, 1),
-         std::string("P").append(std::to_string(n)), std::chrono::system_clock::now()});
+    delivery_->Enqueue(hook, "Audit",
+                       {MakeEmbed(quillmark::kBlockedTitle, description, 1),
+                        std::string("P").append(std::to_string(n)),
+                        std::chrono::system_clock::now(), sender, sender});
   }
   // Answers the post in flight; the next frame takes the answer in.
   void Reply(const std::string& status, std::unordered_map<std::string, std::string> headers = {}) {
@@ -341,8 +342,8 @@ TEST_F(DeliveryTest, OverflowBecomesOneGapEmbedInItsPlace) {
   const auto second = transport_.Descriptions(1);
   ASSERT_EQ(second.size(), 3u);  // 2, 3 and the gap; 11 waits behind the gap's post
   EXPECT_EQ(Numbers(1).front(), 2);
-  EXPECT_EQ(second[2].rfind("7 commands not shown here between ", 0), 0u) << second[2];
-  EXPECT_NE(second[2].find("; the server log has them"), std::string::npos);
+  EXPECT_EQ(second[2].rfind("7 more commands of Mia not shown here between ", 0), 0u) << second[2];
+  EXPECT_NE(second[2].find("; the server log and the journal have them"), std::string::npos);
   Reply("204 No Content");
   After(2s);
   EXPECT_EQ(Numbers(2), std::vector<int>{11});
@@ -368,7 +369,60 @@ TEST_F(DeliveryTest, AGapRetriedAgainAndAgainStaysOneGap) {
   Reply("204 No Content");
   const auto last = transport_.Descriptions(Posts() - 1);
   ASSERT_EQ(last.size(), 2u);
-  EXPECT_EQ(last[1].rfind("21 commands not shown here between ", 0), 0u) << last[1];
+  EXPECT_EQ(last[1].rfind("21 more commands of Mia not shown here between ", 0), 0u) << last[1];
+}
+
+// One player flooding the channel takes no one else's place: with the queue full of Mia's
+// commands, Bob's takes the place of her newest, which is counted into her gap; the channel
+// shows hers, her gap, then his, in order.
+TEST_F(DeliveryTest, AFloodOfOnePlayerLeavesRoomForAnother) {
+  Make({30, 200});
+  for (int n = 1; n <= 2000; ++n) Send(n);
+  Send(5000, kHook, 0, "Bob");
+  EXPECT_EQ(delivery_->Waiting(), 200u);
+  std::vector<std::string> shown;
+  for (int post = 0; post < 40 && delivery_->Owed() > 0; ++post) {
+    for (const std::string& d : transport_.Descriptions(Posts() - 1)) shown.push_back(d);
+    Reply("204 No Content");
+    After(2s);
+  }
+  EXPECT_EQ(delivery_->Owed(), 0u);
+  ASSERT_EQ(shown.size(), 201u);
+  for (int n = 1; n <= 199; ++n) EXPECT_EQ(shown[n - 1], "Executed: say " + std::to_string(n));
+  EXPECT_EQ(shown[199].rfind("1801 more commands of Mia not shown here between ", 0), 0u)
+      << shown[199];
+  EXPECT_EQ(shown[200], "Executed: say 5000");
+  EXPECT_EQ(delivery_->Counters().omitted, 1801u);
+  EXPECT_EQ(delivery_->Counters().delivered, 200u);
+}
+
+// Two floods share the queue: each keeps about half, and what neither has room for is summed up
+// per player. The bytes are bounded too, whatever the bound in notifications.
+TEST_F(DeliveryTest, FloodsShareTheQueueAndItsBytes) {
+  Make({30, 200});
+  for (int n = 1; n <= 1000; ++n) {
+    Send(n, kHook, 0, "Mia");
+    Send(n, kHook, 0, "Bob");
+  }
+  EXPECT_EQ(delivery_->Waiting(), 200u);
+  std::vector<std::string> gaps;
+  for (int post = 0; post < 40 && delivery_->Owed() > 0; ++post) {
+    for (const std::string& d : transport_.Descriptions(Posts() - 1)) {
+      if (d.find(" not shown here ") != std::string::npos) gaps.push_back(d);
+    }
+    Reply("204 No Content");
+    After(2s);
+  }
+  ASSERT_EQ(gaps.size(), 2u);
+  EXPECT_EQ(gaps[0].rfind("900 more commands of Mia not shown", 0), 0u) << gaps[0];
+  EXPECT_EQ(gaps[1].rfind("900 more commands of Bob not shown", 0), 0u) << gaps[1];
+
+  Make({30, 1000000});
+  for (int n = 1; n <= 3000; ++n) Send(n, kHook, 4000);
+  Send(1, kHook, 4000, "Bob");
+  EXPECT_LE(delivery_->WaitingBytes(), quillmark::kQueueBytes);
+  EXPECT_GT(delivery_->Counters().omitted, 0u);
+  EXPECT_EQ(delivery_->Waiting() + delivery_->Counters().omitted, 3001u);
 }
 
 TEST_F(DeliveryTest, AHandOverTheHostRefusesIsRetried) {

@@ -69,11 +69,16 @@ INSTANTIATE_TEST_SUITE_P(
         JudgeCase{"content_only", json{{"content", "hi"}}.dump(), "application/json", 204, 0}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// Each line as Discord shows it: an escaped character alone, markdown left as written counted.
 TEST(WebhookDescriptionTest, ShowsPosterTitleColourAndEachLine) {
   const std::string shown =
-      quillmark::tools::DescribeWebhookPost(Embed("line one\nline two").dump());
+      quillmark::tools::DescribeWebhookPost(Embed("line \\*one\\*\nline \\\\two").dump());
   EXPECT_EQ(shown,
-            "[discord] Audit | t | colour #00FF00\n[discord]   line one\n[discord]   line two\n");
+            "[discord] Audit | t | colour #00FF00\n[discord]   line *one*\n[discord]   line "
+            "\\two\n");
+  std::size_t unescaped = 0;
+  EXPECT_EQ(quillmark::tools::RenderedMarkdown("\\[a\\](b) \\q", &unescaped), "[a](b) \\q");
+  EXPECT_EQ(unescaped, 3u);  // "(", ")" and the lone backslash
 }
 
 using quillmark::tools::WebhookReceiver;

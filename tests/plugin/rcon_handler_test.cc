@@ -93,7 +93,7 @@ TEST_F(RconHandlerTest, WhatTheFrameworkRunsFromAPacketOfAnotherTypeIsAuditedToo
   const auto embeds = Embeds();
   ASSERT_EQ(embeds.size(), 2u);
   EXPECT_EQ(embeds[0].second,
-            "[Test]\nRCON client: #1 (10.0.0.7:4242)\nSent as type 3: probe.run now\n");
+            "[Test]\nRCON client: \\#1 \\(10.0.0.7\\:4242\\)\nSent as type 3: probe.run now\n");
 }
 
 TEST_F(RconHandlerTest, EachConnectionKeepsItsNumber) {
@@ -160,7 +160,7 @@ TEST_F(RconHandlerTest, OneBlueEmbedPerCommandAndNothingWhenAuditIsOff) {
   ASSERT_EQ(embeds.size(), 1u);
   EXPECT_EQ(embeds[0].first, ":satellite: RCON Command");
   EXPECT_EQ(embeds[0].second,
-            "[Test]\nRCON client: #1 (10.0.0.7:4242)\nExecuted: Broadcast hello\n");
+            "[Test]\nRCON client: \\#1 \\(10.0.0.7\\:4242\\)\nExecuted: Broadcast hello\n");
   const auto posts = receiver_.Requests();
   EXPECT_NE(posts[0].body.find("\"color\": 3447003"), std::string::npos);
 }
