@@ -11,6 +11,7 @@ add_library(quillmark SHARED
   src/host/framework_pins.cc
   src/host/host_text.cc
   src/host/module_pin.cc
+  src/host/journal_file_win.cc
   src/host/sha256_win.cc
   src/host/wide_format_win.cc
   src/base/config.cc
@@ -20,11 +21,15 @@ add_library(quillmark SHARED
   src/audit/audit_text.cc
   src/audit/decision.cc
   src/audit/position.cc
+  src/audit/rule_place.cc
   src/audit/allow_list.cc
   src/audit/server_label.cc
   src/notify/delivery.cc
   src/notify/discord.cc
   src/notify/discord_body.cc
+  src/journal/journal.cc
+  src/journal/journal_record.cc
+  src/journal/journal_settings.cc
   src/plugin/command_handler.cc
   src/plugin/configuration.cc
   src/plugin/plugin.cc

@@ -14,6 +14,7 @@
 #include "audit/server_label.h"
 #include "base/logger.h"
 #include "host/module_pin.h"
+#include "journal/journal.h"
 #include "notify/discord.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
@@ -88,6 +89,7 @@ void StartPolicing() {
   if (state != State::kWaitingForConfiguration) return;
   AsaApi::GetCommands().RemoveOnTickCallback(FString(kReminderId));
   StartNotifier(CurrentConfiguration().notify.delivery);
+  StartJournal(CurrentConfiguration().journal);
   host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand);
   host::InstallHook(kRconPacketHook, &RconHandler, &SavedRconPacket);
   AddConsoleReloadCommand();
@@ -116,6 +118,7 @@ void ShutdownPlugin() {
   }
   if (state != State::kStopped) RemoveReloadCommands();
   state = State::kStopped;
+  StopJournal();
   StopNotifier();
   SavedConsoleCommand = nullptr;
   SavedRconPacket = nullptr;

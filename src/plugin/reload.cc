@@ -9,6 +9,7 @@
 #include "host/host.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
+#include "journal/journal.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
 #include "plugin/plugin.h"
@@ -95,6 +96,7 @@ std::string ReloadConfiguration(std::string_view asked_by) {
   UseConfiguration(std::move(document));
   if (policing) {
     ReconfigureNotifier(CurrentConfiguration().notify.delivery);
+    ReloadJournal(CurrentConfiguration().journal);
   } else {
     StartPolicing();
   }
