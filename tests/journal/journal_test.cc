@@ -10,73 +10,20 @@
 #include <fstream>
 
 #include "host/journal_file.h"
+#include "journal/journal_fixture.h"
 #include "journal/journal_record.h"
-#include "plugin/plugin.h"
-#include "support/host_support.h"
-#include "support/journal_files.h"
-#include "support/recording_sink.h"
-#include "support/server_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 using quillmark::testing::ChainBreak;
-using quillmark::testing::FileBytes;
 using quillmark::testing::Host;
 using quillmark::testing::JournalLines;
-using quillmark::testing::RecordingSink;
+using quillmark::testing::JournalTest;
+using quillmark::testing::kAdmin;
+using quillmark::testing::kLabel;
 using quillmark::testing::Records;
-using quillmark::testing::ServerFolder;
-
-constexpr char kAdmin[] = "0002d4c2a1b34e7f9c0e5a1b2c3d4e5f";
-constexpr char kLabel[] = "TheIsland_WP";
-
-class JournalTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    sim::SetLogSinks({sink_});
-    sim::StartWorld(kLabel);
-    sim::PlayerSetup setup;
-    setup.eos_id = kAdmin;
-    setup.character_name = "Mia";
-    setup.x = 1.5;
-    setup.y = -20.25;
-    setup.z = 300;
-    player_ = sim::AddPlayer(setup);
-  }
-  void TearDown() override {
-    Plugin_Unload();
-    sim::StopWorld();
-    sim::UseConsoleLogSink();
-  }
-  void Start(const std::string& journal = "{}") {
-    folder_.WriteConfig(R"({"white-list": ["give"], "admins": [{"eosid": ["nobody"],
-      "allowed-commands": ["*"]}, {"eosid": [")" +
-                        std::string(kAdmin) + R"("], "allowed-commands": ["fly", "ghost"]}],
-      "journal": )" + journal +
-                        "}");
-    Plugin_Init();
-  }
-  void Run(const std::string& command) {
-    (void)sim::RunConsoleCommand(player_, Host(command));
-    (void)sim::TakeReceivedCommands();
-  }
-  [[nodiscard]] fs::path Labelled(const std::string& suffix = "") const {
-    return folder_.PluginDir() / "journal" / (std::string(kLabel) + suffix);
-  }
-  std::vector<std::string> Errors() {
-    std::vector<std::string> errors;
-    for (const std::string& message : sink_->Messages()) {
-      if (message.starts_with("error: Journal")) errors.push_back(message);
-    }
-    return errors;
-  }
-
-  std::shared_ptr<RecordingSink> sink_ = std::make_shared<RecordingSink>();
-  ServerFolder folder_;
-  AShooterPlayerController* player_ = nullptr;
-};
 
 TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
   Start();
