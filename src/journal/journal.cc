@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -421,19 +422,25 @@ void ReloadJournal(const JournalSettings& settings) {
   StartJournal(settings);
 }
 
-void JournalCommand(const CommandAccount& account) {
+void JournalCommand(const CommandAccount& account) noexcept {
   State& state = TheState();
-  if (!Open(state, false)) return;
   const std::int64_t now = host::UtcMilliseconds();
-  BeforeRecord(state, now);
-  const std::uint64_t limit = static_cast<std::uint64_t>(state.settings.day_limit_mib) << 20;
-  if (state.day_bytes >= limit) {
-    state.omitted.Add(now);
-    return;
+  try {
+    if (!Open(state, false)) return;
+    BeforeRecord(state, now);
+    const std::uint64_t limit = static_cast<std::uint64_t>(state.settings.day_limit_mib) << 20;
+    if (state.day_bytes >= limit) {
+      state.omitted.Add(now);
+      return;
+    }
+    Write(state, now, [&account](const RecordHead& head, std::string_view prev) {
+      return CommandRecord(head, account, prev);
+    });
+  } catch (const std::exception& e) {
+    // Out of memory: the command goes on; the record is counted and said once writing works.
+    if (state.open) state.unwritten.Add(now);
+    LogFailure("A command's journal record was not written", e.what());
   }
-  Write(state, now, [&account](const RecordHead& head, std::string_view prev) {
-    return CommandRecord(head, account, prev);
-  });
 }
 
 void StopJournal() {
@@ -484,11 +491,6 @@ void WriteJournalStopAtExit() noexcept {
   // An empty text allocates nothing; AppendBytes allocates only to describe a failure.
   std::string ignored;
   host::AppendBytes(state.file, std::string_view(line, at), ignored);
-}
-
-std::string JournalFolder() {
-  const State& state = TheState();
-  return state.open ? Utf8(state.folder) : std::string();
 }
 
 }  // namespace quillmark

@@ -26,8 +26,10 @@ void StartJournal(const JournalSettings& settings);
 // thread.
 void ReloadJournal(const JournalSettings& settings);
 
-// Writes the record of one command, when the journal is open. Game thread.
-void JournalCommand(const CommandAccount& account);
+// Writes the record of one command, when the journal is open. Game thread. Lets no exception
+// out: a record that cannot even be made (out of memory) is counted as unwritten, and the
+// command goes on.
+void JournalCommand(const CommandAccount& account) noexcept;
 
 // Writes what was omitted or not written, and the "stop" record, and closes the journal. Game
 // thread.
@@ -38,8 +40,5 @@ void StopJournal();
 // line written). Any thread, once the game thread no longer runs; the journal is closed to
 // every later call.
 void WriteJournalStopAtExit() noexcept;
-
-// The label folder the journal writes in, empty when closed. For tests and the reload's line.
-std::string JournalFolder();
 
 }  // namespace quillmark

@@ -2,7 +2,7 @@
 every record meets docs/journal.schema.json, the chain holds across both runs, and every audit
 line of a command has exactly one record, in order.
 
-    python3 journal_play_test.py <quillmark-sim> <source folder>
+    python3 journal_play_test.py [runner] <quillmark-sim> <source folder>
 """
 import hashlib
 import json
@@ -18,7 +18,7 @@ AUDITED = ("] Player ", "] Blocked player ", "] RCON client ")
 
 
 def main():
-    sim, source = sys.argv[1], sys.argv[2]
+    *sim, source = sys.argv[1:]  # the program, possibly after its runner (wine)
     with open(os.path.join(source, "docs", "journal.schema.json"), encoding="utf-8") as file:
         schema = json.load(file)
     validator = jsonschema.validators.validator_for(schema)(schema)
@@ -35,7 +35,7 @@ def main():
             json.dump(config, file)
         audited = []
         for _ in range(2):
-            run = subprocess.run([sim, "--server-dir", server, "--script",
+            run = subprocess.run([*sim, "--server-dir", server, "--script",
                                   os.path.join(source, "examples", "play.txt"), "-serverkey=Demo"],
                                  capture_output=True, text=True, timeout=120, check=False)
             if run.returncode != 0:
