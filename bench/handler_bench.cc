@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@
 #include "audit/server_label.h"
 #include "base/logger.h"
 #include "host/host_text.h"
+#include "host/journal_file.h"
+#include "journal/journal.h"
+#include "journal/journal_record.h"
 #include "notify/discord.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
@@ -97,6 +102,28 @@ nlohmann::json Config(int admins, int white_list, bool webhook, int queue_limit 
   return config;
 }
 
+// The journal kept in a fresh temporary folder for as long as the object lives.
+class JournalOn {
+ public:
+  JournalOn()
+      : folder_(std::filesystem::temp_directory_path() /
+                ("quillmark-bench-journal-" +
+                 std::to_string(Clock::now().time_since_epoch().count()))) {
+    quillmark::StartJournal({true, folder_.string(), 0, 1 << 20});
+  }
+  ~JournalOn() {
+    quillmark::StopJournal();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  JournalOn(const JournalOn&) = delete;
+  JournalOn& operator=(const JournalOn&) = delete;
+  [[nodiscard]] const std::filesystem::path& folder() const { return folder_; }
+
+ private:
+  std::filesystem::path folder_;
+};
+
 // Runs `command` through the handler once per iteration, timing only the handler's call.
 // What the webhook does: absent, hung (posts never answered), or idle at every command (a
 // fresh delivery, so the command's notification is posted at once).
@@ -105,7 +132,8 @@ enum class Webhook { kNone, kHung, kIdle };
 enum class Road { kConsole, kRcon };
 
 void RunHandler(benchmark::State& state, const HostChar* command, const nlohmann::json& config,
-                Webhook webhook = Webhook::kNone, Road road = Road::kConsole) {
+                Webhook webhook = Webhook::kNone, Road road = Road::kConsole,
+                bool journal = false) {
   const Started& plugin = Plugin();
   if (road == Road::kRcon && !plugin.rcon_authenticated()) {
     state.SkipWithError("the RCON client is not authenticated: nothing would be audited");
@@ -113,6 +141,8 @@ void RunHandler(benchmark::State& state, const HostChar* command, const nlohmann
   }
   (void)quillmark::GetServerLabel();  // found once, as on a running server
   quillmark::UseConfiguration(config);
+  std::optional<JournalOn> journal_on;
+  if (journal) journal_on.emplace();
   const auto& delivery = quillmark::CurrentConfiguration().notify.delivery;
   if (webhook == Webhook::kHung) {
     sim::SetRequestOptions({.delay = std::chrono::hours(1)});  // the endpoint never answers
@@ -256,6 +286,51 @@ void BM_Floor(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Floor);
+
+// With the journal on: the same commands, each also written as one record.
+void BM_GrantedJournal(benchmark::State& state) {
+  RunHandler(state, kGranted, Config(10, 3, false), Webhook::kNone, Road::kConsole, true);
+}
+void BM_BlockedJournal(benchmark::State& state) {
+  RunHandler(state, kBlocked, Config(10, 3, false), Webhook::kNone, Road::kConsole, true);
+}
+void BM_RconJournal(benchmark::State& state) {
+  RunHandler(state, kRconCommand, Config(10, 3, false), Webhook::kNone, Road::kRcon, true);
+}
+BENCHMARK(BM_GrantedJournal)->UseManualTime();
+BENCHMARK(BM_BlockedJournal)->UseManualTime();
+BENCHMARK(BM_RconJournal)->UseManualTime();
+
+// The journal's floor: read the player's EOS id and name, format the same record as a granted
+// command's and write it with one write to a file opened for appending.
+void BM_JournalFloor(benchmark::State& state) {
+  const Started& plugin = Plugin();
+  const JournalOn journal;  // a folder to write in
+  std::string error;
+  const host::FileHandle file =
+      host::OpenForAppend((journal.folder() / "floor.jsonl").string(), error);
+  quillmark::CommandAccount account;
+  account.allowed = true;
+  account.rule = "/admins/9/allowed-commands/0";
+  account.x = 1500.25, account.y = -320, account.z = 12.125;
+  std::uint64_t seq = 1;
+  for (auto _ : state) {
+    const FString id = AsaApi::IApiUtils::GetEOSIDFromController(plugin.player());
+    FString name;
+    using GetNameFn = FString* (*)(AShooterPlayerController*, FString*);
+    reinterpret_cast<GetNameFn>(GetAddress("AShooterPlayerController.GetPlayerCharacterName()"))(
+        plugin.player(), &name);
+    account.eos_id = quillmark::FStringToUtf8(id);
+    account.player = quillmark::FStringToUtf8(name);
+    account.command = "fly";
+    std::string line = quillmark::CommandRecord({seq++, host::UtcMilliseconds(), "Bench"}, account,
+                                                quillmark::kFirstPrev);
+    line += '\n';
+    benchmark::DoNotOptimize(host::AppendBytes(file, line, error));
+  }
+  host::CloseFile(file);
+}
+BENCHMARK(BM_JournalFloor);
 
 // For scale: the simulated game's own console path without the plugin, and with it.
 void BM_SimulatedGame(benchmark::State& state) {

@@ -45,6 +45,12 @@ HOST_API void AddLogFile(const std::string& path);
 // not the console).
 HOST_API void UseNoLogSinks();
 
+// ----- Wall clock ----------------------------------------------------------------------------
+// Sets the UTC wall clock the plugin reads (GetSystemTimePreciseAsFileTime) to `utc_ms`
+// milliseconds since 1970-01-01, from where it runs on with the real clock; 0 puts the real
+// clock back. On Windows the plugin reads the system's clock, which this does not move.
+HOST_API void SetWallClock(std::int64_t utc_ms);
+
 // ----- Process command line ------------------------------------------------------------------
 // Replaces what GetCommandLineW reports (until then it is this process's own, quoted).
 HOST_API void SetCommandLine(const HostText& command_line);

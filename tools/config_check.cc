@@ -12,6 +12,7 @@
 #include "audit/audit_text.h"
 #include "base/config.h"
 #include "base/url_mask.h"
+#include "journal/journal_settings.h"
 #include "notify/discord.h"
 #include "tools/repeated_keys.h"
 
@@ -22,8 +23,8 @@ using nlohmann::json;
 using Pointer = json::json_pointer;
 
 // The keys the plugin reads, at each level.
-const std::vector<std::string> kTopKeys = {"white-list", "admins",  "discordwh",
-                                           "messages",   "discord", "rcon"};
+const std::vector<std::string> kTopKeys = {"white-list", "admins",  "discordwh", "messages",
+                                           "discord",    "rcon",    "journal"};
 const std::vector<std::string> kEntryKeys = {"eosid", "allowed-commands"};
 const std::vector<std::string> kMessagesKeys = {"sender", "blocked"};
 const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify",
@@ -33,6 +34,7 @@ const std::vector<std::string> kDiscordHosts = {"discord.com",        "ptb.disco
                                                 "canary.discord.com", "discordapp.com",
                                                 "ptb.discordapp.com", "canary.discordapp.com"};
 const std::vector<std::string> kRconKeys = {"audit"};
+const std::vector<std::string> kJournalKeys = {"enabled", "folder", "keep-days", "day-limit-mib"};
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -112,6 +114,7 @@ class Checker {
     std::vector<ConfigProblem> problems;
     (void)ReadAuditSettings(config_, problems);
     (void)ReadNotifySettings(config_, problems);
+    (void)ReadJournalSettings(config_, problems);
     for (ConfigProblem& problem : problems) {
       std::string message = std::move(problem.message);
       if (message.rfind("config.json: ", 0) == 0) message.erase(0, 13);
@@ -130,6 +133,9 @@ class Checker {
     }
     if (const auto rcon = config_.find("rcon"); rcon != config_.end()) {
       UnknownKeys(*rcon, Pointer("/rcon"), kRconKeys);
+    }
+    if (const auto journal = config_.find("journal"); journal != config_.end()) {
+      UnknownKeys(*journal, Pointer("/journal"), kJournalKeys);
     }
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
       return a.severity == Severity::kError && b.severity != Severity::kError;

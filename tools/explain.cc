@@ -4,6 +4,7 @@
 #include "audit/allow_list.h"
 #include "audit/audit_text.h"
 #include "audit/decision.h"
+#include "audit/rule_place.h"
 #include "base/url_mask.h"
 #include "host/host.h"
 
@@ -11,17 +12,6 @@ namespace quillmark::tools {
 namespace {
 
 using nlohmann::json;
-
-// The place of the `index`th element of `value` as the plugin walks it, after `at`.
-std::string Place(const json& value, std::size_t index, const std::string& at) {
-  if (value.is_array()) return fmt::format("{}/{}", at, index);
-  if (value.is_object()) {
-    auto it = value.items().begin();
-    for (std::size_t i = 0; i < index; ++i) ++it;
-    return (json::json_pointer(at) / it.key()).to_string();
-  }
-  return at;  // a single value walked as itself
-}
 
 // A text the player typed as it may be shown: the admin password hidden, escaped.
 std::string Typed(std::string_view text) { return EscapeForDisplay(HideSecrets(text)); }
@@ -49,8 +39,8 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
     const json& entry = *Walk(admins)[grant.entry];
     const json& commands = entry.at("allowed-commands");
     const json& granting = *Walk(commands)[grant.grant];
-    const std::string entry_at = Place(admins, grant.entry, "/admins");
-    const std::string grant_at = Place(commands, grant.grant, entry_at + "/allowed-commands");
+    const std::string entry_at = WalkPlace(admins, grant.entry, "/admins");
+    const std::string grant_at = WalkPlace(commands, grant.grant, entry_at + "/allowed-commands");
     return fmt::format(
         "{} is granted to {} by {} (\"{}\" at {}), {}", word, Id(eos_id), MaskUrlsIn(entry_at),
         Configured(granting), MaskUrlsIn(grant_at),

@@ -46,6 +46,13 @@ Decision DecideCommand(const AllowList& rules, HostView command, std::string_vie
       if (!admin) admin = admin_bit();
       allowed = *admin;
     }
+    if (allowed && decision.white_list_entry == kNowhere && decision.grant_entry == kNowhere) {
+      decision.white_list_entry = white_list_entry;
+      if (white_list_entry == kNowhere) {
+        decision.grant_entry = grant.entry;
+        decision.grant = grant.grant;
+      }
+    }
     if (trace != nullptr) {
       trace->push_back({host::Utf16ToUtf8(part.data(), part.size()), word, white_list_entry,
                         std::move(grant), admin_asked, admin_asked && *admin, allowed});

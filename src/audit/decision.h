@@ -23,6 +23,11 @@ struct Decision {
   std::size_t refused_part = 0;  // the first refused part, counted from 1; 0 when allowed
   std::string refused_text;      // that part as the console runs it (UTF-8)
   std::string error;             // why the admin search failed, if it did (the first failure)
+  // The rule that let the first decided part through, when it passed: a "white-list" entry
+  // (its index), or else the grant of an "admins" entry (as GrantFound counts them).
+  std::size_t white_list_entry = kNowhere;
+  std::size_t grant_entry = kNowhere;
+  std::size_t grant = kNowhere;
 };
 
 // How one part was decided, for those who ask why a command goes through or not.

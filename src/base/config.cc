@@ -89,9 +89,9 @@ ConfigError TooLarge() {
 
 }  // namespace
 
-std::string ConfigPath() {
-  return AsaApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/quillmark/config.json";
-}
+std::string PluginFolder() { return AsaApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/quillmark"; }
+
+std::string ConfigPath() { return PluginFolder() + "/config.json"; }
 
 nlohmann::json ReadConfigFile(const std::string& path) {
   return ParseConfigText(ReadConfigText(path));

@@ -41,8 +41,10 @@ struct ConfigProblem {
   bool operator==(const ConfigProblem&) const = default;
 };
 
-// Where config.json lies: the server's folder followed by
-// "/ArkApi/Plugins/quillmark/config.json". Any thread.
+// The plugin's folder: the server's folder followed by "/ArkApi/Plugins/quillmark". Any thread.
+std::string PluginFolder();
+
+// Where config.json lies: the plugin's folder followed by "/config.json". Any thread.
 std::string ConfigPath();
 
 // The document in the file at `path`. Throws ConfigError with "Can't open config.json" when the

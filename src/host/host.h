@@ -479,6 +479,10 @@ HOST_API void CloseThreadpoolTimer(PTP_TIMER timer);
 // Called in a timer's callback: gives back one reference of `module` after the callback has
 // returned, from the pool's own code.
 HOST_API void FreeLibraryWhenCallbackReturns(PTP_CALLBACK_INSTANCE instance, void* module);
+// The UTC wall time in 100-nanosecond intervals since 1601-01-01, as Windows counts it. Any
+// thread; takes no lock. The simulated host's clock runs with the real one, moved by what a
+// test sets (sim_control.h).
+HOST_API void GetSystemTimePreciseAsFileTime(FILETIME* time);
 }
 #endif
 

@@ -10,8 +10,10 @@
 
 #include "audit/audit_settings.h"
 #include "audit/audit_text.h"
+#include "audit/command_account.h"
 #include "audit/decision.h"
 #include "audit/position.h"
+#include "audit/rule_place.h"
 #include "audit/server_label.h"
 #include "base/logger.h"
 #include "host/host_fields.h"
@@ -19,6 +21,7 @@
 #include "host/libraries.h"
 #include "host/module_pin.h"
 #include "host/unicode.h"
+#include "journal/journal.h"
 #include "notify/discord.h"
 #include "notify/markdown.h"
 #include "plugin/configuration.h"
@@ -55,18 +58,18 @@ std::string CharacterName(AShooterPlayerController* controller) {
   return FStringToUtf8(name);
 }
 
-// The world position of the controller's root component; a controller without one is at the
-// origin.
-std::string Position(AShooterPlayerController* controller) {
+// The world position of the controller's root component into the account; a controller
+// without one is at the origin.
+void Position(AShooterPlayerController* controller, CommandAccount& account) {
   static const std::uint64_t root_offset = FieldOffset(controller, "AActor.RootComponent");
   const auto* root = Field<const void*>(controller, root_offset);
-  if (root == nullptr) return PositionText(0, 0, 0);
+  if (root == nullptr) return;
   // The translation of the component-to-world transform: three doubles 32 bytes in.
   static const std::uint64_t transform_offset =
       FieldOffset(root, "USceneComponent.ComponentToWorld") + 32;
-  return PositionText(Field<double>(root, transform_offset),
-                      Field<double>(root, transform_offset + 8),
-                      Field<double>(root, transform_offset + 16));
+  account.x = Field<double>(root, transform_offset);
+  account.y = Field<double>(root, transform_offset + 8);
+  account.z = Field<double>(root, transform_offset + 16);
 }
 
 bool HasAdminBit(AShooterPlayerController* controller) {
@@ -146,47 +149,65 @@ void TellBlockedPlayer(AShooterPlayerController* controller, const std::string& 
   }
 }
 
-// Decides the command, writes its audit line and notification, and empties it when blocked.
-void AuditCommand(AShooterPlayerController* controller, FString& command) {
-  const Configuration& configuration = CurrentConfiguration();
-  const std::string eos_id = EosIdText(controller);
-  const HostView units = Units(command);
-  const Decision decision = DecideCommand(configuration.allow_list, units, eos_id,
+// The one account of a console command: who, from where, what, the verdict and its rule.
+CommandAccount GatherAccount(AShooterPlayerController* controller, HostView units,
+                             const Configuration& configuration) {
+  CommandAccount account;
+  account.eos_id = EosIdText(controller);
+  const Decision decision = DecideCommand(configuration.allow_list, units, account.eos_id,
                                           [controller] { return HasAdminBit(controller); });
   if (!decision.error.empty()) {
     LogError(fmt::format("Error while checking admin command permissions: {}", decision.error));
   }
+  account.player = CharacterName(controller);
+  Position(controller, account);
+  account.admin = HasAdminBit(controller);
+  // The password of EnableCheats hidden; the decision above saw the command as received.
+  account.command = HideSecrets(host::Utf16ToUtf8(units.data(), units.size()));
+  account.allowed = decision.allowed;
+  account.rule = RulePlace(configuration.document, decision);
+  account.parts = decision.parts;
+  account.refused_part = decision.refused_part;
+  if (decision.parts > 1) account.refused = HideSecrets(decision.refused_text);
+  return account;
+}
 
-  // The shown texts: the password of EnableCheats hidden, every text escaped. The decision
-  // above saw the command as received.
+// Decides the command, writes its audit line, journal record and notification, and empties it
+// when blocked.
+void AuditCommand(AShooterPlayerController* controller, FString& command) {
+  const Configuration& configuration = CurrentConfiguration();
+  const CommandAccount account = GatherAccount(controller, Units(command), configuration);
+
+  // The shown texts, every one escaped.
   Shown shown;
-  shown.name = EscapeForDisplay(CharacterName(controller));
-  shown.position = Position(controller);
+  shown.name = EscapeForDisplay(account.player);
+  shown.position = PositionText(account.x, account.y, account.z);
   shown.label = ShownServerLabel();
-  shown.eos_id = EscapeForDisplay(eos_id);
-  shown.command = EscapeForDisplay(HideSecrets(host::Utf16ToUtf8(units.data(), units.size())));
+  shown.eos_id = EscapeForDisplay(account.eos_id);
+  shown.command = EscapeForDisplay(account.command);
 
-  if (decision.allowed) {
+  if (account.allowed) {
     LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name, shown.eos_id,
                         shown.command, shown.position, shown.label));
+    JournalCommand(account);
     Notify(configuration.notify, shown, true);
     return;
   }
-  const bool admin_bit = HasAdminBit(controller);
-  std::string line =
-      fmt::format("Blocked player {} ({}) from executing {} at position {} on {}, admin: {}",
-                  shown.name, shown.eos_id, shown.command, shown.position, shown.label, admin_bit);
+  std::string line = fmt::format(
+      "Blocked player {} ({}) from executing {} at position {} on {}, admin: {}", shown.name,
+      shown.eos_id, shown.command, shown.position, shown.label, account.admin);
   std::string refused_part;
-  if (decision.parts > 1) {
-    refused_part = EscapeForDisplay(HideSecrets(decision.refused_text));
-    line += fmt::format(", refused part {} of {}: {}", decision.refused_part, decision.parts,
+  if (account.parts > 1) {
+    refused_part = EscapeForDisplay(account.refused);
+    line += fmt::format(", refused part {} of {}: {}", account.refused_part, account.parts,
                         refused_part);
   }
   LogInfo(line);
+  JournalCommand(account);
   command.Empty();
   Notify(configuration.notify, shown, false);
   TellBlockedPlayer(controller, configuration.audit.blocked_message,
-                    decision.parts > 1 ? refused_part : shown.command);
+                    account.parts > 1 ? refused_part : shown.command);
 }
 
 // After an unexpected failure the command is blocked: the game gets nothing to run. The error

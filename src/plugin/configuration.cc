@@ -24,6 +24,7 @@ void UseConfiguration(nlohmann::json document) {
   std::vector<ConfigProblem> problems;
   fresh.audit = ReadAuditSettings(document, problems);
   fresh.notify = ReadNotifySettings(document, problems);
+  fresh.journal = ReadJournalSettings(document, problems);
   fresh.allow_list = AllowList(document);
   fresh.document = std::move(document);
   Current() = std::move(fresh);

@@ -5,6 +5,7 @@
 #include "audit/allow_list.h"
 #include "audit/audit_settings.h"
 #include "host/libraries.h"
+#include "journal/journal_settings.h"
 #include "notify/discord.h"
 
 namespace quillmark {
@@ -14,6 +15,7 @@ struct Configuration {
   AllowList allow_list;     // built from the document
   AuditSettings audit;
   NotifySettings notify;
+  JournalSettings journal;
 };
 
 // The configuration in force. Game thread.

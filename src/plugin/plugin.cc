@@ -16,6 +16,7 @@
 #include "base/logger.h"
 #include "host/libraries.h"
 #include "host/module_pin.h"
+#include "journal/journal.h"
 #include "notify/discord.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
@@ -126,6 +127,7 @@ bool StartPolicing() {
   HandlersPassThrough = false;
   AsaApi::GetCommands().RemoveOnTickCallback(FString(kReminderId));
   StartNotifier(CurrentConfiguration().notify.delivery);
+  StartJournal(CurrentConfiguration().journal);
   AddConsoleReloadCommand();
   state = State::kPolicing;
   return true;
@@ -160,6 +162,7 @@ void ShutdownPlugin() {
         "to the game untouched, and the library stays loaded until the server stops");
   }
   state = State::kStopped;
+  StopJournal();
   StopNotifier();
   if (!console_hooked) SavedConsoleCommand = nullptr;
   if (!rcon_hooked) SavedRconPacket = nullptr;
@@ -171,7 +174,7 @@ void ShutdownPlugin() {
 
 void OnProcessExit() noexcept {
   if (state == State::kStopped) return;
-  // The journal's stop record belongs here too, written the same way.
+  WriteJournalStopAtExit();
   try {
     const std::size_t owed = WaitingNotifications();
     if (owed > 0) {

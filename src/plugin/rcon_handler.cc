@@ -27,12 +27,14 @@
 
 #include "audit/audit_settings.h"
 #include "audit/audit_text.h"
+#include "audit/command_account.h"
 #include "audit/server_label.h"
 #include "base/logger.h"
 #include "host/host_fields.h"
 #include "host/host_text.h"
 #include "host/libraries.h"
 #include "host/module_pin.h"
+#include "journal/journal.h"
 #include "notify/discord.h"
 #include "notify/markdown.h"
 #include "plugin/command_handler.h"
@@ -157,16 +159,23 @@ void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packe
     if (packet.Type == kRconAuth && IsOneWord(body)) body = "***";
   }
   HideText(body, password);
-  const std::string command = EscapeForDisplay(HideSecrets(body));
-  const std::string& client = ClientName(connection);
+  CommandAccount account;
+  account.source = CommandSource::kRcon;
+  account.command = HideSecrets(body);
+  account.client = ClientName(connection);
+  account.packet_type = packet.Type == kRconExecCommand ? -1 : packet.Type;
+  const std::string command = EscapeForDisplay(account.command);
+  const std::string& client = account.client;
   const std::string& label = ShownServerLabel();
   if (packet.Type == kRconExecCommand) {
     LogInfo(fmt::format("RCON client {} executed {} on {}", client, command, label));
+    JournalCommand(account);
     Notify(configuration.notify, label, client, "Executed", command);
     return;
   }
   LogInfo(fmt::format("RCON client {} sent {} as a packet of type {} on {}", client, command,
                       packet.Type, label));
+  JournalCommand(account);
   Notify(configuration.notify, label, client, fmt::format("Sent as type {}", packet.Type), command);
 }
 

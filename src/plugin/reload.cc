@@ -10,6 +10,7 @@
 #include "host/host_text.h"
 #include "host/libraries.h"
 #include "host/module_pin.h"
+#include "journal/journal.h"
 #include "notify/discord.h"
 #include "plugin/configuration.h"
 #include "plugin/plugin.h"
@@ -98,6 +99,7 @@ std::string ReloadConfiguration(std::string_view asked_by) {
   const std::string in_force = InForce(CurrentConfiguration());
   if (policing) {
     ReconfigureNotifier(CurrentConfiguration().notify.delivery);
+    ReloadJournal(CurrentConfiguration().journal);
   } else if (!StartPolicing()) {
     LogInfo(
         fmt::format("config.json loaded (asked by {}), but console commands are still not "

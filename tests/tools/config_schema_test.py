@@ -34,6 +34,9 @@ REFUSED = {
     "an RCON audit as text": {"rcon": {"audit": "yes"}},
     "a blocked message that is not text": {"messages": {"blocked": 5}},
     "a misspelt RCON key": {"rcon": {"audti": False}},
+    "a journal kept for negative days": {"journal": {"keep-days": -1}},
+    "a journal folder that is empty": {"journal": {"folder": ""}},
+    "a misspelt journal key": {"journal": {"keepdays": 30}},
 }
 
 
