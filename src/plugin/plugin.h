@@ -53,9 +53,10 @@ void ShutdownPlugin();
 // the loader lock, on whichever thread ends the process, after every other thread was stopped
 // wherever it was, so that a lock may be held for good: nothing here waits for a lock, calls
 // into the framework (no hook taken off, no request, no engine memory) or posts. What can still
-// be written without waiting goes here, so that the shutdown loses nothing without a word: one
-// error line with the count of notifications not delivered to Discord (when any), in each sink
-// of the server log whose lock is free. Nothing when the plugin is stopped. Never throws.
+// be written without waiting goes here, so that the shutdown loses nothing without a word: the
+// journal's "stop" record, with one write, and one error line with the count of notifications
+// not delivered to Discord (when any), in each sink of the server log whose lock is free.
+// Nothing when the plugin is stopped. Never throws.
 void OnProcessExit() noexcept;
 
 }  // namespace quillmark
