@@ -2,8 +2,9 @@ cmake_minimum_required(VERSION 3.25)
 # Checks the import and export tables of the plugin DLL to deploy, as a server's loader will read
 # them. It may import only what a Visual Studio 2022 /MD build of it imports: the framework
 # (AsaApi.dll), the C++ runtime (msvcp140.dll, vcruntime140.dll, vcruntime140_1.dll), the UCRT's
-# API sets, kernel32.dll, and shell32.dll (CommandLineToArgvW, with which the server label reads
-# the server's command line) — never a MinGW runtime or libstdc++. Of the framework it may import
+# API sets, kernel32.dll, shell32.dll (CommandLineToArgvW, with which the server label reads
+# the server's command line) and bcrypt.dll (SHA-256, which chains the journal's records) —
+# never a MinGW runtime or libstdc++. Of the framework it may import
 # exactly the names of the list kept in the repository, each of which the framework stand-in,
 # which exports only what the framework's headers declare ARK_API, must export. It exports the
 # framework's entry points and the count of waiting notifications the stand-in server reads.
@@ -32,7 +33,7 @@ if(NOT dlls)
 endif()
 foreach(dll IN LISTS dlls)
   string(TOLOWER "${dll}" lower)
-  if(NOT lower MATCHES "^(asaapi|msvcp140|vcruntime140|vcruntime140_1|kernel32|shell32)\\.dll$" AND
+  if(NOT lower MATCHES "^(asaapi|msvcp140|vcruntime140|vcruntime140_1|kernel32|shell32|bcrypt)\\.dll$" AND
      NOT lower MATCHES "^api-ms-win-crt-[a-z]+-l1-1-0\\.dll$")
     message(FATAL_ERROR "${DLL} imports ${dll}, which a Visual Studio /MD build of the plugin "
                         "would not import")

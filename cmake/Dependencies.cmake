@@ -5,6 +5,7 @@ find_package(fmt REQUIRED)
 find_package(Threads REQUIRED)
 if(NOT WIN32)
   find_package(CURL REQUIRED)
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)  # SHA-256 of the journal's chain
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 endif()

@@ -11,6 +11,7 @@ add_library(quillmark SHARED
   src/host/framework_pins.cc
   src/host/host_text.cc
   src/host/module_pin.cc
+  src/host/sha256_win.cc
   src/host/wide_format_win.cc
   src/base/config.cc
   src/base/logger.cc
@@ -57,11 +58,11 @@ if(QUILLMARK_MSVC_ABI)
     message(FATAL_ERROR "cmake/RealFramework.cmake builds the plugin to deploy from\n  ${deployed}\n"
                         "but src/CMakeLists.txt builds the tested plugin from\n  ${tested}")
   endif()
-  target_link_libraries(quillmark PRIVATE AsaApi shell32)
+  target_link_libraries(quillmark PRIVATE AsaApi shell32 bcrypt)
 else()
   find_library(ASAAPI_LIB AsaApi PATHS ${ASAAPI_DIR} PATH_SUFFIXES lib AsaApi/lib x64/Release
                REQUIRED NO_DEFAULT_PATH)
-  target_link_libraries(quillmark PRIVATE ${ASAAPI_LIB} shell32)
+  target_link_libraries(quillmark PRIVATE ${ASAAPI_LIB} shell32 bcrypt)
   include(Package)
   quillmark_package(msvc
     "This DLL was built with MSVC (Visual Studio 2022, x64 Release, /MD) against the framework's\nSDK (AsaApi): it is the DLL to deploy on a server.")

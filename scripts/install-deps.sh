@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  nlohmann-json3-dev libspdlog-dev libfmt-dev libcurl4-openssl-dev libcpp-httplib-dev
+  nlohmann-json3-dev libspdlog-dev libfmt-dev libcurl4-openssl-dev libssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-jsonschema
   rcon python3-rcon
   "$@"

@@ -22,7 +22,7 @@ import sys
 RUNTIME_DLLS = ["ucrtbase", "vcruntime140", "vcruntime140_1", "msvcp140", "msvcp140_1",
                 "msvcp140_2", "msvcp140_atomic_wait", "msvcp140_codecvt_ids"]
 SYSTEM_DLLS = ["kernel32", "user32", "advapi32", "shell32", "ole32", "ws2_32", "winhttp",
-               "ntdll"]
+               "ntdll", "bcrypt"]
 
 
 def run(*command):
