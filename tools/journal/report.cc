@@ -106,19 +106,21 @@ std::string FormatReportText(const JournalReport& report) {
   std::string text = Table(
       "Commands per day", {"day"}, report.days,
       [](const std::string& day) { return std::vector<std::string>{day}; }, report.total);
-  text += "\n" + Table(
-                     "Commands per player", {"player", "eosid"}, report.players,
-                     [](const std::pair<std::string, std::string>& player) {
-                       return std::vector<std::string>{player.first, player.second};
-                     },
-                     report.total);
-  text += "\n" + Table(
-                     "Commands per command word", {"command"}, report.commands,
-                     [](const std::string& word) { return std::vector<std::string>{word}; },
-                     report.total);
+  text += '\n';
+  text += Table(
+      "Commands per player", {"player", "eosid"}, report.players,
+      [](const std::pair<std::string, std::string>& player) {
+        return std::vector<std::string>{player.first, player.second};
+      },
+      report.total);
+  text += '\n';
+  text += Table(
+      "Commands per command word", {"command"}, report.commands,
+      [](const std::string& word) { return std::vector<std::string>{word}; }, report.total);
   if (report.not_written > 0) {
-    text += "\n" + std::to_string(report.not_written) +
-            " more commands were counted by the plugin but not written (omitted or unwritten)\n";
+    text += '\n';
+    text += std::to_string(report.not_written);
+    text += " more commands were counted by the plugin but not written (omitted or unwritten)\n";
   }
   return text;
 }

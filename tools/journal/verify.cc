@@ -292,7 +292,10 @@ std::string FormatVerifyResult(const VerifyResult& result) {
   }
   for (const ChainBreak& found : result.breaks) {
     std::string line = found.server + ": " + found.file;
-    if (found.line > 0) line += ":" + std::to_string(found.line);
+    if (found.line > 0) {
+      line += ':';  // appended apart: GCC 12 warns falsely (-Wrestrict) of ":" + a returned text
+      line += std::to_string(found.line);
+    }
     line += std::string(": ") + BreakKindName(found.kind) + ": " + found.detail;
     text += EscapeForDisplay(line) + "\n";
   }
