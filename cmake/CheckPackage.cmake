@@ -1,5 +1,6 @@
-# Builds the release ZIP and checks its layout: exactly the plugin's folder, a Windows DLL, a
-# PluginInfo.json with the types the framework requires, and a note that says how it was built.
+# Builds the release ZIP and checks its layout: exactly the plugin's folder, a Windows DLL and the
+# operator's program, a PluginInfo.json with the types the framework requires, and a note that
+# says how it was built.
 #
 #   cmake -DCPACK=<cpack> -DBINARY_DIR=<build dir> -DZIP=<zip name> -DBUILT_WITH=<text> -P CheckPackage.cmake
 execute_process(COMMAND ${CPACK} -G ZIP WORKING_DIRECTORY ${BINARY_DIR} RESULT_VARIABLE packed
@@ -15,7 +16,7 @@ list(FILTER entries EXCLUDE REGEX "/$|^$")  # folders
 list(SORT entries)
 set(folder ArkApi/Plugins/quillmark)
 set(expected ${folder}/BUILD.txt ${folder}/PluginInfo.json ${folder}/config.example.jsonc
-             ${folder}/quillmark.dll)
+             ${folder}/quillmark.dll ${folder}/quillmark.exe)
 if(NOT entries STREQUAL expected)
   message(FATAL_ERROR "The ZIP holds\n  ${entries}\nnot\n  ${expected}")
 endif()
@@ -25,10 +26,12 @@ file(REMOVE_RECURSE ${unpacked})
 file(MAKE_DIRECTORY ${unpacked})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${zip} WORKING_DIRECTORY ${unpacked})
 
-file(READ ${unpacked}/${folder}/quillmark.dll signature LIMIT 2 HEX)
-if(NOT signature STREQUAL "4d5a")
-  message(FATAL_ERROR "quillmark.dll in the ZIP is not a Windows DLL")
-endif()
+foreach(program quillmark.dll quillmark.exe)
+  file(READ ${unpacked}/${folder}/${program} signature LIMIT 2 HEX)
+  if(NOT signature STREQUAL "4d5a")
+    message(FATAL_ERROR "${program} in the ZIP is not a Windows program")
+  endif()
+endforeach()
 
 file(READ ${unpacked}/${folder}/PluginInfo.json info)
 foreach(pair FullName:STRING Description:STRING Version:NUMBER MinApiVersion:NUMBER

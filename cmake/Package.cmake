@@ -21,6 +21,9 @@ macro(quillmark_package flavor note)
                  @ONLY)
   install(TARGETS quillmark RUNTIME DESTINATION ArkApi/Plugins/quillmark
                             LIBRARY DESTINATION ArkApi/Plugins/quillmark)
+  if(TARGET quillmark-tool)  # the operator's tools, quillmark.exe, beside the plugin
+    install(TARGETS quillmark-tool RUNTIME DESTINATION ArkApi/Plugins/quillmark)
+  endif()
   install(FILES ${CMAKE_BINARY_DIR}/package/PluginInfo.json ${CMAKE_BINARY_DIR}/package/BUILD.txt
                 ${CMAKE_SOURCE_DIR}/packaging/config.example.jsonc
           DESTINATION ArkApi/Plugins/quillmark)

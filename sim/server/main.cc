@@ -34,6 +34,7 @@
 #include "sim/server/script.h"
 #include "sim/sim_control.h"
 #include "tools/operator_commands.h"
+#include "tools/program.h"
 
 namespace {
 
@@ -418,7 +419,7 @@ int Serve(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   try {
-    const std::vector<std::string> args = sim::server::Utf8Arguments(argc, argv);
+    const std::vector<std::string> args = quillmark::tools::ProgramArguments(argc, argv);
     if (args.size() > 1 && args[1] == "check") return quillmark::tools::RunCheck(args, kUsage);
     if (args.size() > 1 && args[1] == "explain") return quillmark::tools::RunExplain(args, kUsage);
     return Serve(argc, argv);
