@@ -238,5 +238,27 @@ TEST(JournalFormTest, LinesThatAreNoRecordArePassedOver) {
   EXPECT_NE(warnings[2].find(":7: a torn last line"), std::string::npos) << warnings[2];
 }
 
+// A line past the reader's bound is passed over without being held whole; the next still counts.
+TEST(JournalFormTest, AHugeLineIsPassedOverInBoundedMemory) {
+  testing::JournalFixture journal;
+  const auto file = journal.Day("Demo", "2026-12-09");
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary)
+      << "{\"command\":\"" << std::string(LineReader::kMaxLineBytes + 100, 'x') << "\"}\n";
+  journal.Console("Demo", "2026-12-09T00:00:00.000Z", "Mia", "E", "give", "blocked");
+  std::vector<ServerJournal> journals;
+  std::string error;
+  ASSERT_TRUE(FindJournals({journal.Root()}, journals, error));
+  std::vector<std::string> warnings;
+  std::string out;
+  EXPECT_EQ(SearchJournals(
+                journals, {}, SearchFormat::kJsonl, [&](std::string_view t) { out.append(t); },
+                [&](const std::string& message) { warnings.push_back(message); }),
+            1u);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find(":1: not a record"), std::string::npos) << warnings[0];
+  EXPECT_NE(out.find("\"seq\":1,"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillmark::tools
