@@ -128,8 +128,8 @@ class ServerCheck {
       if (damaged_) {
         if (!item.start) {
           Break(damaged_->file, damaged_->line, BreakKind::kNotARecord,
-                "a line that is no record stands between seq " + std::to_string(last_->seq) +
-                    " and the record after it, which chains on from it: inserted or edited");
+                "a line that is no record stands before seq " + std::to_string(item.seq) +
+                    ", which chains on from the record before it: inserted or edited");
           return false;
         }
         result_.notes.push_back(lines_.File(damaged_->file) + ":" + std::to_string(damaged_->line) +
