@@ -8,7 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh clang-14 libclang-rt-14-dev
+# chromium opens the journal report's page, headless, in one test of the default leg.
+scripts/install-deps.sh clang-14 libclang-rt-14-dev chromium
 
 times=()
 # Configures, builds and tests one preset, noting how long it took.

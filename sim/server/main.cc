@@ -27,18 +27,16 @@
 #include <iostream>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 
-#include "base/config.h"
 #include "sim/server/options.h"
 #include "sim/server/platform.h"
 #include "sim/server/script.h"
 #include "sim/sim_control.h"
-#include "tools/config_check.h"
-#include "tools/explain.h"
+#include "tools/operator_commands.h"
+#include "tools/program.h"
 
 namespace {
 
@@ -55,72 +53,11 @@ constexpr char kUsage[] =
     "       quillmark-sim check <config.json>\n"
     "       quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>\n";
 
-bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
-
 // The usage, on standard output when it was asked for (exit status 0), else on the error output
 // (exit status 2).
 int Usage(bool asked) {
   std::fputs(kUsage, asked ? stdout : stderr);
   return asked ? 0 : 2;
-}
-
-// check: the findings, those of PluginInfo.json beside the file too, and 0 when clean, 1 with
-// warnings only, 2 with errors.
-int Check(const std::vector<std::string>& args) {
-  if (args.size() != 3 || AsksForHelp(args[2])) return Usage(args.size() == 3);
-  const quillmark::tools::CheckReport report = quillmark::tools::CheckConfigFile(args[2]);
-  std::fputs(quillmark::tools::FormatReport(args[2], report).c_str(), stdout);
-  // The framework's file about the plugin, when it is beside config.json.
-  const std::filesystem::path info =
-      std::filesystem::path(args[2]).parent_path() / "PluginInfo.json";
-  std::error_code ignored;
-  if (!std::filesystem::is_regular_file(info, ignored)) return report.ExitStatus();
-  const quillmark::tools::CheckReport about = quillmark::tools::CheckPluginInfoFile(info.string());
-  std::fputs(quillmark::tools::FormatReport(info.string(), about).c_str(), stdout);
-  return std::max(report.ExitStatus(), about.ExitStatus());
-}
-
-// explain: the verdict and the deciding rule of each part, and 0 when let through, 1 when
-// blocked, 2 when the file cannot be used.
-int Explain(const std::vector<std::string>& args) {
-  std::string config_file;
-  std::optional<std::string> eos_id;  // an empty id is an id: a player may have none
-  bool admin = false;
-  // The options come first; the command is the rest, its words joined by spaces. After "--"
-  // everything is the command, so that it may begin with "-".
-  std::size_t i = 2;
-  for (; i < args.size(); ++i) {
-    if (AsksForHelp(args[i])) return Usage(true);
-    if ((args[i] == "--config" || args[i] == "--eos") && i + 1 < args.size()) {
-      if (args[i] == "--config") {
-        config_file = args[++i];
-      } else {
-        eos_id = args[++i];
-      }
-    } else if (args[i] == "--admin") {
-      admin = true;
-    } else {
-      if (args[i] == "--") ++i;
-      break;
-    }
-  }
-  std::string command;
-  for (std::size_t first = i; i < args.size(); ++i) {
-    if (i > first) command += ' ';
-    command += args[i];
-  }
-  if (config_file.empty() || !eos_id) return Usage(false);
-  nlohmann::json config;
-  try {
-    config = quillmark::ReadConfigFile(config_file);
-  } catch (const quillmark::ConfigError& e) {
-    std::fprintf(stderr, "%s: error: %s\n", config_file.c_str(), e.what());
-    return 2;
-  }
-  const quillmark::tools::Explanation explanation =
-      quillmark::tools::Explain(config, *eos_id, admin, command);
-  for (const std::string& line : explanation.lines) std::printf("%s\n", line.c_str());
-  return explanation.allowed ? 0 : 1;
 }
 
 // Lines read on a thread of their own, so that the game loop keeps running while it waits for
@@ -529,9 +466,9 @@ int Serve(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   try {
-    const std::vector<std::string> args = sim::server::Utf8Arguments(argc, argv);
-    if (args.size() > 1 && args[1] == "check") return Check(args);
-    if (args.size() > 1 && args[1] == "explain") return Explain(args);
+    const std::vector<std::string> args = quillmark::tools::ProgramArguments(argc, argv);
+    if (args.size() > 1 && args[1] == "check") return quillmark::tools::RunCheck(args, kUsage);
+    if (args.size() > 1 && args[1] == "explain") return quillmark::tools::RunExplain(args, kUsage);
     return Serve(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quillmark-sim: %s\n", e.what());

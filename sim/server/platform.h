@@ -1,15 +1,12 @@
-// What the stand-in server does differently per platform: its arguments, where it looks for the
-// plugin library by default, and whether its input is a terminal. One implementation per platform.
+// What the stand-in server does differently per platform: where it looks for the plugin library
+// by default, and whether its input is a terminal (its arguments are the operator's program's:
+// tools/program.h). One implementation per platform.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace sim::server {
-
-// The program's arguments in UTF-8 (on Windows, from the wide command line: argv is in the
-// ANSI code page there).
-std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
 // The plugin library built beside the running program.
 std::string DefaultPluginPath();

@@ -4,15 +4,12 @@
 #include <filesystem>
 
 #include "sim/server/platform.h"
+#include "tools/program.h"
 
 namespace sim::server {
 
-std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
-
 std::string DefaultPluginPath() {
-  std::error_code ignored;
-  return (std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "quillmark.so")
-      .string();
+  return (quillmark::tools::ProgramFolder() / "quillmark.so").string();
 }
 
 bool IsLoadableFile(const std::string& path) {
