@@ -13,6 +13,7 @@
 #include "audit/decision.h"
 #include "audit/position.h"
 #include "audit/server_label.h"
+#include "audit/server_password.h"
 #include "base/logger.h"
 #include "host/host_fields.h"
 #include "host/host_text.h"
@@ -149,14 +150,16 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
     LogError(fmt::format("Error while checking admin command permissions: {}", decision.error));
   }
 
-  // The shown texts: the password of EnableCheats hidden, every text escaped. The decision
-  // above saw the command as received.
+  // The shown texts: the password of EnableCheats and the server's passwords hidden, every text
+  // escaped. The decision above saw the command as received.
+  const std::span<const std::string> passwords = ServerPasswords();
   Shown shown;
   shown.name = EscapeForDisplay(CharacterName(controller));
   shown.position = Position(controller);
   shown.label = ShownServerLabel();
   shown.eos_id = EscapeForDisplay(eos_id);
-  shown.command = EscapeForDisplay(HideSecrets(host::Utf16ToUtf8(units.data(), units.size())));
+  shown.command =
+      EscapeForDisplay(HideSecrets(host::Utf16ToUtf8(units.data(), units.size()), passwords));
 
   if (decision.allowed) {
     LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name, shown.eos_id,
@@ -170,7 +173,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
                   shown.name, shown.eos_id, shown.command, shown.position, shown.label, admin_bit);
   std::string refused_part;
   if (decision.parts > 1) {
-    refused_part = EscapeForDisplay(HideSecrets(decision.refused_text));
+    refused_part = EscapeForDisplay(HideSecrets(decision.refused_text, passwords));
     line += fmt::format(", refused part {} of {}: {}", decision.refused_part, decision.parts,
                         refused_part);
   }
@@ -188,7 +191,8 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
   try {
     LogError(fmt::format("Blocked player ({}) from executing {} after an error: {}",
                          EscapeForDisplay(EosIdText(controller)),
-                         EscapeForDisplay(HideSecrets(FStringToUtf8(command))), what));
+                         EscapeForDisplay(HideSecrets(FStringToUtf8(command), ServerPasswords())),
+                         what));
   } catch (...) {
     try {
       LogError(fmt::format("Blocked a console command after an error: {}", what));

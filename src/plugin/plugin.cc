@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "audit/server_label.h"
+#include "audit/server_password.h"
 #include "base/logger.h"
 #include "host/module_pin.h"
 #include "notify/discord.h"
@@ -121,6 +122,7 @@ void ShutdownPlugin() {
   SavedRconPacket = nullptr;
   ForgetRconClients();
   ForgetServerLabel();
+  ForgetServerPasswords();
   ForgetConfiguration();
   PluginLogger().reset();
 }

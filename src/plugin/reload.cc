@@ -62,18 +62,16 @@ void OnRconReload(RCONClientConnection* connection, RCONPacket* packet, UWorld* 
 
 }  // namespace
 
-constexpr HostChar kReloadCommand[] = HOST_TEXT("quillmark.reload");
-
 void AddRconReloadCommand() {
-  AsaApi::GetCommands().AddRconCommand(FString(kReloadCommand), &OnRconReload);
+  AsaApi::GetCommands().AddRconCommand(HostMessage(kReloadCommand), &OnRconReload);
 }
 
 void AddConsoleReloadCommand() {
-  AsaApi::GetCommands().AddConsoleCommand(FString(kReloadCommand), &OnConsoleReload);
+  AsaApi::GetCommands().AddConsoleCommand(HostMessage(kReloadCommand), &OnConsoleReload);
 }
 
 void RemoveReloadCommands() {
-  const FString name(kReloadCommand);
+  const FString name = HostMessage(kReloadCommand);
   AsaApi::GetCommands().RemoveConsoleCommand(name);
   AsaApi::GetCommands().RemoveRconCommand(name);
 }

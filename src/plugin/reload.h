@@ -11,6 +11,9 @@
 
 namespace quillmark {
 
+// The name of both commands.
+inline constexpr char kReloadCommand[] = "quillmark.reload";
+
 // Register the RCON command and the console command; RemoveReloadCommands takes away both (or
 // the one registered). Game thread.
 void AddRconReloadCommand();
