@@ -5,7 +5,9 @@
 # framework stand-in's import library (sim/framework/), whose exports are the names the
 # framework's headers declare.
 include(FrameworkHeaders)
+include(InvisibleCharacters)
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreadedDLL")
+quillmark_invisible_characters()  # the table the tested plugin links, when that build made it
 
 add_library(quillmark SHARED
   src/host/framework_pins.cc
@@ -19,11 +21,13 @@ add_library(quillmark SHARED
   src/base/url_mask.cc
   src/audit/audit_settings.cc
   src/audit/audit_text.cc
+  src/audit/command_line.cc
   src/audit/decision.cc
   src/audit/position.cc
   src/audit/rule_place.cc
   src/audit/allow_list.cc
   src/audit/server_label.cc
+  src/audit/server_password.cc
   src/notify/delivery.cc
   src/notify/discord.cc
   src/notify/discord_body.cc
@@ -64,11 +68,11 @@ if(QUILLMARK_MSVC_ABI)
     message(FATAL_ERROR "cmake/RealFramework.cmake builds the plugin to deploy from\n  ${deployed}\n"
                         "but src/CMakeLists.txt builds the tested plugin from\n  ${tested}")
   endif()
-  target_link_libraries(quillmark PRIVATE AsaApi shell32 bcrypt)
+  target_link_libraries(quillmark PRIVATE AsaApi shell32 bcrypt quillmark_invisible)
 else()
   find_library(ASAAPI_LIB AsaApi PATHS ${ASAAPI_DIR} PATH_SUFFIXES lib AsaApi/lib x64/Release
                REQUIRED NO_DEFAULT_PATH)
-  target_link_libraries(quillmark PRIVATE ${ASAAPI_LIB} shell32 bcrypt)
+  target_link_libraries(quillmark PRIVATE ${ASAAPI_LIB} shell32 bcrypt quillmark_invisible)
   include(Package)
   quillmark_package(msvc
     "This DLL was built with MSVC (Visual Studio 2022, x64 Release, /MD) against the framework's\nSDK (AsaApi): it is the DLL to deploy on a server.")

@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config git
   nlohmann-json3-dev libspdlog-dev libfmt-dev libcurl4-openssl-dev libssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-jsonschema
-  rcon python3-rcon
+  rcon python3-rcon unicode-data
   "$@"
 )
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,16 +17,21 @@ void LowerInPlace(std::string& text);
 
 // `text` (UTF-8) as it may be shown in one line: control characters (below 0x20, and 0x7F)
 // become escapes such as \x0A, and the characters that break a line or make a line read
-// differently from what it holds (C1 controls, U+200B-U+200F, U+2028-U+202E, U+2066-U+2069,
-// U+FEFF) become escapes such as \u{202E}. Everything else is kept as it is.
+// differently from what it holds (the other controls, the line and paragraph separators, the
+// bidirectional controls and every default-ignorable code point: see invisible_characters.h)
+// become escapes of their code point in at least four hex digits, such as \u{202E} or
+// \u{E0041}. Everything else is kept as it is.
 std::string EscapeForDisplay(std::string_view text);
 
 // The command (UTF-8) as it may be shown: in every part the console runs (see console_line.h)
 // whose name is EnableCheats in any letter case, as a plain word, a word in double quotes
 // ("EnableCheats" or "Enable\Cheats") or the start of a word that goes on with no letter or
-// digit (EnableCheats"pw"), whatever follows the name (the server's admin password) becomes
-// " ***". Other text is returned unchanged.
-std::string HideSecrets(std::string_view command);
+// digit (EnableCheats"pw"), after any blanks the console skips (every Unicode blank) and any
+// character nobody sees, whatever follows the name (the server's admin password) becomes
+// " ***"; and every place that holds one of `secrets` (the server's passwords, UTF-8), whatever
+// command it belongs to, becomes "***", places that overlap or adjoin as one. Other text is
+// returned unchanged.
+std::string HideSecrets(std::string_view command, std::span<const std::string> secrets = {});
 
 // `text` (UTF-8) cut to at most `limit` characters (code points); a cut text ends in "…", which
 // takes the place of its last kept character.

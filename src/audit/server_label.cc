@@ -1,5 +1,5 @@
 // Finding the server label. The option is looked for in the arguments exactly as the Windows
-// command-line split delivers them, so quoting and backslashes follow Windows' own rules.
+// command-line split delivers them (command_line.h).
 #include "audit/server_label.h"
 
 #include <memory>
@@ -8,15 +8,11 @@
 #include <utility>
 
 #include "audit/audit_text.h"
+#include "audit/command_line.h"
 #include "host/host_text.h"
 
 namespace quillmark {
 namespace {
-
-struct LocalFreeDeleter {
-  void operator()(HostChar** argv) const { LocalFree(argv); }
-};
-using ArgvBlock = std::unique_ptr<HostChar*[], LocalFreeDeleter>;
 
 // The kept label, and its shown text; their buffers are given back when the plugin is unloaded.
 // They live in storage that is never destroyed: at the process's end, which unloads no plugin,
@@ -35,17 +31,13 @@ FString& LabelCache() { return TheKept().label; }
 // Replaces `label` with the value of the first argument that begins with "-serverkey=" in any
 // letter case; leaves it alone when there is none.
 void TakeServerKeyOption(FString& label) {
-  int count = 0;
-  const ArgvBlock argv(CommandLineToArgvW(GetCommandLineW(), &count));
-  if (!argv) return;
   const FString prefix(HOST_TEXT("-serverkey="));
-  for (int i = 0; i < count; ++i) {
-    FString argument(argv[i]);
-    if (argument.RemoveFromStart(prefix, ESearchCase::IgnoreCase)) {
-      label = argument;  // a copy holds exactly its text
-      return;
-    }
-  }
+  ForEachCommandLineArgument([&](const HostChar* units) {
+    FString argument(units);
+    if (!argument.RemoveFromStart(prefix, ESearchCase::IgnoreCase)) return false;
+    label = argument;  // a copy holds exactly its text
+    return true;
+  });
 }
 
 }  // namespace

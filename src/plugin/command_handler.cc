@@ -15,6 +15,7 @@
 #include "audit/position.h"
 #include "audit/rule_place.h"
 #include "audit/server_label.h"
+#include "audit/server_password.h"
 #include "base/logger.h"
 #include "host/host_fields.h"
 #include "host/host_text.h"
@@ -162,13 +163,15 @@ CommandAccount GatherAccount(AShooterPlayerController* controller, HostView unit
   account.player = CharacterName(controller);
   Position(controller, account);
   account.admin = HasAdminBit(controller);
-  // The password of EnableCheats hidden; the decision above saw the command as received.
-  account.command = HideSecrets(host::Utf16ToUtf8(units.data(), units.size()));
+  // The password of EnableCheats and the server's passwords hidden; the decision above saw the
+  // command as received.
+  const std::span<const std::string> passwords = ServerPasswords();
+  account.command = HideSecrets(host::Utf16ToUtf8(units.data(), units.size()), passwords);
   account.allowed = decision.allowed;
   account.rule = RulePlace(configuration.document, decision);
   account.parts = decision.parts;
   account.refused_part = decision.refused_part;
-  if (decision.parts > 1) account.refused = HideSecrets(decision.refused_text);
+  if (decision.parts > 1) account.refused = HideSecrets(decision.refused_text, passwords);
   return account;
 }
 
@@ -217,7 +220,8 @@ void BlockAfterFailure(AShooterPlayerController* controller, FString& command,
   try {
     LogError(fmt::format("Blocked player ({}) from executing {} after an error: {}",
                          EscapeForDisplay(EosIdText(controller)),
-                         EscapeForDisplay(HideSecrets(FStringToUtf8(command))), what));
+                         EscapeForDisplay(HideSecrets(FStringToUtf8(command), ServerPasswords())),
+                         what));
   } catch (...) {
     try {
       LogError(fmt::format("Blocked a console command after an error: {}", what));

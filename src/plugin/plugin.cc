@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "audit/server_label.h"
+#include "audit/server_password.h"
 #include "base/logger.h"
 #include "host/libraries.h"
 #include "host/module_pin.h"
@@ -168,6 +169,7 @@ void ShutdownPlugin() {
   if (!rcon_hooked) SavedRconPacket = nullptr;
   ForgetRconClients();
   ForgetServerLabel();
+  ForgetServerPasswords();
   ForgetConfiguration();
   PluginLogger().reset();
 }

@@ -9,18 +9,21 @@
 // authentication packet of a connection not yet authenticated makes it a new client.
 //
 // What is audited: every command packet of an authenticated connection. The framework also
-// runs a registered RCON command (its own plugins.load and plugins.unload, this plugin's
-// quillmark.reload, other plugins') for a packet of any other type of an authenticated
-// connection whose text names one, and the game never sees it; so such a packet is written down
-// too, with its type, unless its text is blank or it is the connection authenticating again with
-// the server's password; the text of such an authentication packet is shown only when it holds a
-// blank, as a command line with arguments does, for a single word there may be a password typed
-// wrong. Nothing of a connection not authenticated is written down: its authentication packets
-// carry a password, right or wrong.
+// runs a registered RCON command (its own plugins.load, plugins.unload and map.setserverid, this
+// plugin's quillmark.reload, other plugins') for a packet of any other type of an authenticated
+// connection whose first word names one, and the game never sees it; so such a packet is written
+// down too, with its type, unless its text is blank or it is the connection authenticating again
+// with the server's password. The text of an authentication packet is a password, right or
+// wrong, as often as it is a command: none of it is shown but its first word when that names a
+// command the plugin knows the framework runs, the rest written "***"; other plugins' commands
+// cannot be known, and such a packet is written "***". Nothing of a connection not authenticated
+// is written down: its authentication packets carry a password, right or wrong.
 #include "plugin/rcon_handler.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +32,7 @@
 #include "audit/audit_text.h"
 #include "audit/command_account.h"
 #include "audit/server_label.h"
+#include "audit/server_password.h"
 #include "base/logger.h"
 #include "host/host_fields.h"
 #include "host/host_text.h"
@@ -39,6 +43,7 @@
 #include "notify/markdown.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
+#include "plugin/reload.h"
 #include "plugin/shown_field.h"
 
 namespace quillmark {
@@ -98,15 +103,6 @@ const std::string& ClientName(const RCONClientConnection* connection) {
   return clients.shown.emplace(connection, std::move(name)).first->second;
 }
 
-// `text` with every occurrence of `secret` replaced by "***".
-void HideText(std::string& text, const std::string& secret) {
-  if (secret.empty()) return;
-  for (std::size_t at = text.find(secret); at != std::string::npos;
-       at = text.find(secret, at + 3)) {
-    text.replace(at, secret.size(), "***");
-  }
-}
-
 // The embed's description: "[<label>]\nRCON client: <client>\n<what>: <command>\n", where
 // <what> is "Executed" for a command packet, the label and the client cut as a player's fields
 // are, the command to what they leave; every text escaped for Discord's markdown, and counted
@@ -137,31 +133,55 @@ bool IsBlank(const std::string& text) {
   return text.find_first_not_of(kBlanks) == std::string::npos;
 }
 
-// Whether `text` is one word: it holds no blank but at its ends.
-bool IsOneWord(const std::string& text) {
-  const auto first = text.find_first_not_of(kBlanks);
-  const auto last = text.find_last_not_of(kBlanks);
-  return first != std::string::npos && text.find_first_of(kBlanks, first) > last;
+// The RCON commands the framework runs, whose names the plugin knows: the framework's own and
+// this plugin's.
+constexpr std::string_view kKnownRconCommands[] = {kReloadCommand, "plugins.load", "plugins.unload",
+                                                   "map.setserverid"};
+
+bool IsKnownRconCommand(std::string_view word) {
+  return std::any_of(
+      std::begin(kKnownRconCommands), std::end(kKnownRconCommands), [word](std::string_view name) {
+        return name.size() == word.size() &&
+               std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
+                 return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b + 32) : b);
+               });
+      });
+}
+
+// What is shown of the text of an authentication packet: the command the framework runs for it,
+// found as it finds one (the first word when split at spaces, ASCII letter case ignored), with
+// " ***" for whatever follows it; "***" for any other text.
+std::string ShownAuthentication(const std::string& body) {
+  const std::size_t begin = body.find_first_not_of(' ');
+  const std::size_t end = std::min(body.find(' ', begin), body.size());
+  const std::string_view word = std::string_view(body).substr(begin, end - begin);
+  if (!IsKnownRconCommand(word)) return "***";
+  std::string shown(word);
+  if (body.find_first_not_of(kBlanks, end) != std::string::npos) shown += " ***";
+  return shown;
 }
 
 void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packet) {
   const bool authenticated = IsAuthenticated(connection);
   if (!authenticated) {
-    if (packet.Type == kRconAuth) TheClients().shown.erase(connection);  // a new client
+    if (packet.Type == kRconAuth) {
+      TheClients().shown.erase(connection);            // a new client
+      NoteServerPassword(ServerPassword(connection));  // which console commands may hold too
+    }
     return;
   }
   const Configuration& configuration = CurrentConfiguration();
   if (!configuration.audit.audit_rcon) return;
   std::string body = FStringToUtf8(packet.Body);
   const std::string password = ServerPassword(connection);
+  NoteServerPassword(password);
   if (packet.Type != kRconExecCommand) {
     if (IsBlank(body) || (packet.Type == kRconAuth && body == password)) return;
-    if (packet.Type == kRconAuth && IsOneWord(body)) body = "***";
+    if (packet.Type == kRconAuth) body = ShownAuthentication(body);
   }
-  HideText(body, password);
   CommandAccount account;
   account.source = CommandSource::kRcon;
-  account.command = HideSecrets(body);
+  account.command = HideSecrets(body, ServerPasswords());
   account.client = ClientName(connection);
   account.packet_type = packet.Type == kRconExecCommand ? -1 : packet.Type;
   const std::string command = EscapeForDisplay(account.command);

@@ -17,8 +17,10 @@ extern RconPacketFn SavedRconPacket;
 
 // The detour. Called by the game on its thread for every packet of every RCON client, before the
 // framework runs its RCON commands. Audits a command packet (kRconExecCommand) of an
-// authenticated connection, when config.json audits RCON; never an authentication packet (its
-// body is the password) nor anything from a connection not authenticated. Then always calls the
+// authenticated connection, when config.json audits RCON, and a packet of another type with a
+// text, which the framework may run as a command; never the text of an authentication packet
+// but the name of a command the framework runs for it (see rcon_handler.cc), nor anything from a
+// connection not authenticated. The server's passwords are never shown. Then always calls the
 // saved entry with the same arguments. Lets no exception out.
 void RconHandler(RCONClientConnection* connection, RCONPacket* packet, UWorld* world);
 

@@ -66,17 +66,15 @@ void OnRconReload(RCONClientConnection* connection, RCONPacket* packet, UWorld* 
 
 }  // namespace
 
-constexpr HostChar kReloadCommand[] = HOST_TEXT("quillmark.reload");
-
 // Each first takes away one that a stop left for a host that did not (see ShutdownPlugin).
 void AddRconReloadCommand() {
-  const FString name(kReloadCommand);
+  const FString name = HostMessage(kReloadCommand);
   AsaApi::GetCommands().RemoveRconCommand(name);
   AsaApi::GetCommands().AddRconCommand(name, &OnRconReload);
 }
 
 void AddConsoleReloadCommand() {
-  const FString name(kReloadCommand);
+  const FString name = HostMessage(kReloadCommand);
   AsaApi::GetCommands().RemoveConsoleCommand(name);
   AsaApi::GetCommands().AddConsoleCommand(name, &OnConsoleReload);
 }

@@ -11,6 +11,9 @@
 
 namespace quillmark {
 
+// The name of both commands.
+inline constexpr char kReloadCommand[] = "quillmark.reload";
+
 // Register the RCON command and the console command, each in place of one registered before.
 // They stay until the host takes every registration of the plugin away as it unloads it. Game
 // thread.

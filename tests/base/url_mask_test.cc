@@ -26,7 +26,21 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{"last read: '\"https://discord.com/api/webhooks/123/s3cr3t<U+000A>'",
                  "last read: '\"https://discord.com/api/webhooks/123/****<U+000A>'"},
         MaskCase{"\"https://ptb.discord.com/api/v10/webhooks/123/s3cr3t?wait=true\\q\"",
-                 "\"https://ptb.discord.com/api/v10/webhooks/123/****\\q\""},
+                 "\"https://ptb.discord.com/api/v10/webhooks/123/****\""},
+        // Inside a JSON text, everything after the id to the text's end, however it is written.
+        MaskCase{"\"https://discord.com/api/webhooks/118/SECRET\\u0041MORE\" x",
+                 "\"https://discord.com/api/webhooks/118/****\" x"},
+        MaskCase{"\"https\\u003a//discord.com/api/\\u0077ebhooks/118/SECRETTOKEN\"",
+                 "\"https\\u003a//discord.com/api/\\u0077ebhooks/118/****\""},
+        MaskCase{"{\"a\": \"see https://discord.com/api/webhooks/1/tok en\\\" x\", \"b\": 1}",
+                 "{\"a\": \"see https://discord.com/api/webhooks/1/****\", \"b\": 1}"},
+        MaskCase{"'\"discord.com\\/api\\/\\u0057EBHOOKS\\/1\\/tok<U+0009>' at 1",
+                 "'\"discord.com\\/api\\/\\u0057EBHOOKS\\/1\\/****<U+0009>' at 1"},
+        // Outside one, to the first blank or quote it means.
+        MaskCase{"HTTPS://DISCORD.COM/API/%77ebhooks/1/t%6Fk and more",
+                 "HTTPS://DISCORD.COM/API/%77ebhooks/1/**** and more"},
+        MaskCase{"/https\\u003A~1~1h~1Webhooks~11~1tok\\u0020x",
+                 "/https\\u003A~1~1h~1Webhooks~11~1****\\u0020x"},
         // Slashes as JSON escapes them, and as a JSON Pointer writes them in a key.
         MaskCase{"https:\\/\\/discord.com\\/api\\/webhooks\\/1\\/s3cr3t\"",
                  "https:\\/\\/discord.com\\/api\\/webhooks\\/1\\/****\""},
@@ -51,6 +65,8 @@ TEST(MaskWebhookTest, KeepsTheWebhooksIdOrTheHostAndNothingElse) {
   EXPECT_EQ(MaskWebhook("https://example.com/hook/s3cr3t"), "https://example.com/****");
   EXPECT_EQ(MaskWebhook("https://example.com"), "****");
   EXPECT_EQ(MaskWebhook("s3cr3t"), "****");
+  EXPECT_EQ(MaskWebhook("https://discord.com/api/Webhooks/123/tok en"),
+            "https://discord.com/api/Webhooks/123/****");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "e2e/stand_in.h"
+#include "notify/markdown.h"
 
 namespace {
 
@@ -102,6 +103,49 @@ TEST_F(HostileTextTest, MarkdownInNamesAndCommandsShowsAsTyped) {
                 "\\|\\|x\\|\\| (0002aa)\nExecuted: say \\*\\*b\\*\\* \\~\\~s\\~\\~ \\`c\\` \\> q "
                 "\\<\\@&1\\> \\<\\#2\\> \\@everyone \\:smile\\: \\# h \\-\\# t\nPosition: X=0.000 "
                 "Y=0.000 Z=0.000\n"});
+}
+
+// The password behind any blank the console skips, the server's own password after any command,
+// and a character nobody sees inside a word: the same in the audit line, the embed and what the
+// player is told.
+TEST_F(HostileTextTest, NoBlankHidesAPasswordAndNoInvisibleCharacterHidesInAWord) {
+  WriteConfig({{"white-list", {"say"}}, {"messages", {{"blocked", "No: {command}"}}}});
+  const Play play =
+      Run("join rex eos=E1 name=Rex\n"
+          "cmd rex \vEnableCheats hunter2\n"
+          "cmd rex \xE3\x80\x80\xC2\xA0"
+          "EnableCheats hunter2\n"
+          "cmd rex EnableCheat hunter2\n"
+          "cmd rex say the pw: hunter2\n"
+          "cmd rex Destroy\xE2\x81\xA0WildDinos\n",
+          {"TheIsland_WP?listen?ServerAdminPassword=hunter2"});
+  EXPECT_EQ(play.exit_code, 0) << play.err;
+  const std::vector<std::string> shown = {"\\x0BEnableCheats ***",
+                                          "\xE3\x80\x80\xC2\xA0"
+                                          "EnableCheats ***",
+                                          "EnableCheat ***", "say the pw: ***",
+                                          "Destroy\\u{2060}WildDinos"};
+  ASSERT_EQ(play.log.size(), shown.size()) << play.out;
+  const auto descriptions = Descriptions();
+  ASSERT_EQ(descriptions.size(), shown.size());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const bool blocked = i != 3;
+    EXPECT_NE(play.log[i].find((blocked ? " from executing " : " executed ") + shown[i] + " at "),
+              std::string::npos)
+        << play.log[i];
+    EXPECT_NE(descriptions[i].find("\nExecuted: " + EscapeMarkdown(shown[i]) + "\n"),
+              std::string::npos)
+        << descriptions[i];
+  }
+  std::vector<std::string> told;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (i != 3) told.push_back("to rex: No: " + shown[i]);
+  }
+  EXPECT_EQ(play.server, told);
+  for (const auto& lines : {play.log, play.server, descriptions}) {
+    for (const std::string& line : lines)
+      EXPECT_EQ(line.find("hunter2"), std::string::npos) << line;
+  }
 }
 
 // Fields too long for one embed are cut, each marked, so that the embed always shows who, what

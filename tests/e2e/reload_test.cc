@@ -153,7 +153,9 @@ TEST_F(ReloadTest, AStartWithoutAConfigurationWaitsForAReloadOverRcon) {
 // message shows the token of a webhook that the file holds, whichever key holds it.
 TEST_F(ReloadTest, AFileThatDoesNotParseIsPlacedRightAndShowsNoToken) {
   const std::string secret = "https://discord.com/api/webhooks/77/s3cr3t-T0ken";
-  folder_.WriteConfig("{\"white-list\": [],\n \"old\": \"" + secret + "\\q\"}");
+  // The same URL with JSON escapes, as the file may write it.
+  const std::string escaped = "https\\u003a//discord.com/api/\\u0077ebhooks/77/s3cr3t-T0ken\\u0041";
+  folder_.WriteConfig("{\"white-list\": [],\n \"old\": \"" + escaped + "\\q\"}");
   const std::string broken = Beside("broken.json", "{\n \"discordwh\": \"" + secret + "\n\"}");
   const std::string mended = Beside("mended.json", json{{"white-list", {"give"}}});
   const Play play = Run("config " + mended + "\nrcon quillmark.reload\nconfig " + broken +
@@ -162,7 +164,7 @@ TEST_F(ReloadTest, AFileThatDoesNotParseIsPlacedRightAndShowsNoToken) {
   EXPECT_EQ(play.err.find("s3cr3t"), std::string::npos) << play.err;
   // At start-up: the "q" after a backslash, line 2.
   ASSERT_FALSE(play.log.empty());
-  EXPECT_NE(play.log[0].find("parse error at line 2, column 59: "), std::string::npos)
+  EXPECT_NE(play.log[0].find("parse error at line 2, column 75: "), std::string::npos)
       << play.log[0];
   ASSERT_EQ(play.rcon.size(), 2U);
   // At the reload: the line break inside the text, at its own place, not "column 0" of line 3.
@@ -173,6 +175,7 @@ TEST_F(ReloadTest, AFileThatDoesNotParseIsPlacedRightAndShowsNoToken) {
             0U)
       << play.rcon[1];
   EXPECT_NE(play.rcon[1].find("webhooks/77/****"), std::string::npos) << play.rcon[1];
+  EXPECT_NE(play.log[0].find("\\u0077ebhooks/77/****"), std::string::npos) << play.log[0];
   EXPECT_TRUE(Has(play.log,
                   "(asked by RCON); the rules in force are unchanged: "
                   "[json.exception.parse_error.101] parse error at line 2, column 64: "));

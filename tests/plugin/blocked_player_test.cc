@@ -26,10 +26,7 @@ class BlockedPlayerTest : public quillmark::testing::HandlersFixture,
 TEST_P(BlockedPlayerTest, IsToldWhatWasRefused) {
   const TellCase& c = GetParam();
   Use({{"white-list", {"give"}}, {"messages", c.messages}});
-  sim::PlayerSetup setup;
-  setup.eos_id = "E1";
-  setup.character_name = "Rex";
-  AShooterPlayerController* rex = sim::AddPlayer(setup);
+  AShooterPlayerController* rex = JoinRex();
   (void)sim::RunConsoleCommand(rex, Host(c.command));
   (void)sim::TakeReceivedCommands();
   const auto told = sim::TakeServerMessages();
@@ -60,6 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
         TellCase{"password_hidden", kTell, "EnableCheats hunter2",
                  "Not for you: EnableCheats *** {other}"},
         TellCase{"escaped", kTell, "fly\x1B[2J", "Not for you: fly\\x1B[2J {other}"},
+        TellCase{"password_hidden_after_any_blank", kTell,
+                 "\v\xE3\x80\x80"
+                 "EnableCheats hunter2",
+                 "Not for you: \\x0B\xE3\x80\x80"
+                 "EnableCheats *** {other}"},
         TellCase{"cut_as_an_embed_field", kTell,
                  "say 012345678901234567890123456789012345678901234567890123456789"
                  "012345678901234567890123456789012345678901234567890123456789",
@@ -71,5 +73,34 @@ INSTANTIATE_TEST_SUITE_P(
         TellCase{"empty", {{"blocked", ""}}, "fly", nullptr},
         TellCase{"not_text", {{"blocked", 5}}, "fly", nullptr}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// The server's password, once an RCON client authenticated with it, shows nowhere a console
+// command is shown, whatever the command: not in the audit line, the embed or what the player is
+// told.
+class ServerPasswordTest : public quillmark::testing::HandlersFixture {};
+
+TEST_F(ServerPasswordTest, ShowsInNoCommand) {
+  Use({{"white-list", {"say"}}, {"messages", kTell}});
+  sim::SetServerAdminPassword("hunter2");
+  ASSERT_EQ(
+      sim::SendRconPacket(sim::OpenRconConnection("10.0.0.7:4242"), kRconAuth, Host("hunter2"))
+          .size(),
+      1u);
+  AShooterPlayerController* rex = JoinRex();
+  (void)sim::RunConsoleCommand(rex, Host("EnableCheat hunter2"));
+  (void)sim::RunConsoleCommand(rex, Host("say the pw is hunter2hunter2!"));
+  (void)sim::TakeReceivedCommands();
+  const auto told = sim::TakeServerMessages();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(sim::Utf8(told[0].text), "Not for you: EnableCheat *** {other}");
+  const auto messages = sink_->Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(messages[0].find(" from executing EnableCheat *** at "), std::string::npos);
+  EXPECT_NE(messages[1].find(" executed say the pw is ***! at "), std::string::npos);
+  const auto embeds = Embeds();
+  ASSERT_EQ(embeds.size(), 2u);
+  EXPECT_NE(embeds[0].second.find("\nExecuted: EnableCheat ***\n"), std::string::npos);
+  EXPECT_NE(embeds[1].second.find("\nExecuted: say the pw is ***!\n"), std::string::npos);
+}
 
 }  // namespace

@@ -17,6 +17,12 @@ using quillmark::testing::LiveBlocks;
 constexpr char kPassword[] = "s3cret-pw";
 const HostText kGameAnswer = Host("Server received, But no response!! ");
 
+struct ShownCase {
+  const char* name;
+  const char* body;
+  const char* shown;
+};
+
 class RconHandlerTest : public quillmark::testing::HandlersFixture {
  protected:
   void SetUp() override {
@@ -76,13 +82,17 @@ TEST_F(RconHandlerTest, WhatTheFrameworkRunsFromAPacketOfAnotherTypeIsAuditedToo
   int ran = 0;
   AsaApi::GetCommands().AddRconCommand(name, [&ran](auto*, auto*, auto*) { ++ran; });
   RCONClientConnection* client = Client("10.0.0.7:4242");
-  EXPECT_EQ(Send(client, kRconAuth, "probe.run now"),
+  EXPECT_EQ(Send(client, 0, "probe.run now"),
             std::vector<std::string>{"info: RCON client #1 (10.0.0.7:4242) sent probe.run now as "
-                                     "a packet of type 3 on Test"});
+                                     "a packet of type 0 on Test"});
   EXPECT_EQ(Send(client, 0, "probe.run s3cret-pw"),
             std::vector<std::string>{"info: RCON client #1 (10.0.0.7:4242) sent probe.run *** as "
                                      "a packet of type 0 on Test"});
-  EXPECT_EQ(ran, 2);
+  // Another plugin's command cannot be told from a password typed wrong.
+  EXPECT_EQ(Send(client, kRconAuth, "probe.run now"),
+            std::vector<std::string>{
+                "info: RCON client #1 (10.0.0.7:4242) sent *** as a packet of type 3 on Test"});
+  EXPECT_EQ(ran, 3);
   EXPECT_TRUE(Send(client, kRconAuth, kPassword).empty());  // authenticating again
   EXPECT_TRUE(Send(client, 0, "").empty());                 // the empty probe some clients send
   for (const std::string& line : sink_->Lines()) {
@@ -91,10 +101,41 @@ TEST_F(RconHandlerTest, WhatTheFrameworkRunsFromAPacketOfAnotherTypeIsAuditedToo
   EXPECT_TRUE(Send(client, 0, "  ").empty());
   AsaApi::GetCommands().RemoveRconCommand(name);
   const auto embeds = Embeds();
-  ASSERT_EQ(embeds.size(), 2u);
+  ASSERT_EQ(embeds.size(), 3u);
   EXPECT_EQ(embeds[0].second,
-            "[Test]\nRCON client: \\#1 \\(10.0.0.7\\:4242\\)\nSent as type 3: probe.run now\n");
+            "[Test]\nRCON client: \\#1 \\(10.0.0.7\\:4242\\)\nSent as type 0: probe.run now\n");
+  EXPECT_EQ(embeds[2].second,
+            "[Test]\nRCON client: \\#1 \\(10.0.0.7\\:4242\\)\nSent as type 3: \\*\\*\\*\n");
 }
+
+class RconAuthenticationTest : public RconHandlerTest,
+                               public ::testing::WithParamInterface<ShownCase> {};
+
+// An authentication packet's text shows nothing but the name of a command the framework runs
+// for it: this plugin's own, or the framework's.
+TEST_P(RconAuthenticationTest, ShowsOnlyTheCommandTheFrameworkRuns) {
+  RCONClientConnection* client = Client("10.0.0.7:4242");
+  const std::vector<std::string> lines = Send(client, kRconAuth, GetParam().body);
+  EXPECT_EQ(lines, std::vector<std::string>{"info: RCON client #1 (10.0.0.7:4242) sent " +
+                                            std::string(GetParam().shown) +
+                                            " as a packet of type 3 on Test"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, RconAuthenticationTest,
+    ::testing::Values(
+        ShownCase{"own_command_alone", "quillmark.reload", "quillmark.reload"},
+        ShownCase{"own_command_any_case_with_blanks", "  QuillMark.Reload  ", "QuillMark.Reload"},
+        ShownCase{"framework_command_with_arguments", "plugins.unload quillmark",
+                  "plugins.unload ***"},
+        ShownCase{"framework_commands", " plugins.load x y", "plugins.load ***"},
+        ShownCase{"server_id", "map.setserverid 7", "map.setserverid ***"},
+        ShownCase{"password_typed_wrong", "s3cret-pv", "***"},
+        ShownCase{"near_miss_with_blanks", "correct horse battery stapel", "***"},
+        ShownCase{"word_not_split_at_a_tab", "quillmark.reload\tx", "***"},
+        ShownCase{"password_after_a_command", "quillmark.reload s3cret-pw", "quillmark.reload ***"},
+        ShownCase{"password_and_more", "s3cret-pw now", "***"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(RconHandlerTest, EachConnectionKeepsItsNumber) {
   RCONClientConnection* panel = Client("10.0.0.7:4242");
@@ -120,12 +161,6 @@ TEST_F(RconHandlerTest, EachConnectionKeepsItsNumber) {
   EXPECT_EQ(Send(bot, kRconExecCommand, "f"),
             std::vector<std::string>{Line("#1 (10.0.0.7:5151)", "f")});
 }
-
-struct ShownCase {
-  const char* name;
-  const char* body;
-  const char* shown;
-};
 
 class RconShownTest : public RconHandlerTest, public ::testing::WithParamInterface<ShownCase> {};
 
@@ -169,10 +204,7 @@ TEST_F(RconHandlerTest, OneBlueEmbedPerCommandAndNothingWhenAuditIsOff) {
 // lose their embed; blocked ones and RCON commands keep both.
 TEST_F(RconHandlerTest, TheChannelForBlockedCommandsStillShowsRcon) {
   Use({{"white-list", {"give"}}, {"discord", {{"notify", "blocked"}}}});
-  sim::PlayerSetup setup;
-  setup.eos_id = "E1";
-  setup.character_name = "Rex";
-  AShooterPlayerController* rex = sim::AddPlayer(setup);
+  AShooterPlayerController* rex = JoinRex();
   (void)sim::RunConsoleCommand(rex, Host("give 1"));
   (void)sim::RunConsoleCommand(rex, Host("fly"));
   (void)Send(Client("10.0.0.7:4242"), kRconExecCommand, "ListPlayers");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audit/server_label.h"
+#include "audit/server_password.h"
 #include "plugin/command_handler.h"
 #include "plugin/configuration.h"
 #include "plugin/rcon_handler.h"
@@ -20,6 +21,7 @@ class HandlersFixture : public PluginFixture {
   void SetUp() override {
     PluginFixture::SetUp();
     ForgetServerLabel();
+    ForgetServerPasswords();
     sim::StartWorld("Test");
     (void)GetServerLabel();
     ASSERT_TRUE(host::InstallHook(kConsoleCommandHook, &CommandHandler, &SavedConsoleCommand));
@@ -32,6 +34,7 @@ class HandlersFixture : public PluginFixture {
     sim::StopWorld();
     sim::SetServerAdminPassword("");
     ForgetServerLabel();
+    ForgetServerPasswords();
     ForgetConfiguration();
     PluginFixture::TearDown();
   }
@@ -39,6 +42,13 @@ class HandlersFixture : public PluginFixture {
   void Use(nlohmann::json config) {
     config["discordwh"] = receiver_.Url();
     UseConfiguration(std::move(config));
+  }
+  // The player Rex, EOS id E1, joined.
+  static AShooterPlayerController* JoinRex() {
+    sim::PlayerSetup setup;
+    setup.eos_id = "E1";
+    setup.character_name = "Rex";
+    return sim::AddPlayer(setup);
   }
   // The titles and descriptions of every embed Discord accepted, in order.
   std::vector<std::pair<std::string, std::string>> Embeds() {

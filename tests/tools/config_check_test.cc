@@ -423,6 +423,8 @@ TEST(ConfigCheckTest, NeverShowsTheWebhooksToken) {
       R"({"discordwh": "https://discord.com/api/webhooks/1/t",
           "discord": {"queue-limit": "https:\/\/discord.com\/api\/webhooks\/1\/s3cr3t"}})",
       "{\"note\":\n \"https://discord.com/api/webhooks/1/s3cr3t\\q\"}",
+      "{\"note\": \"https\\u003a\\/\\/discord.com/api/\\u0077ebhooks/1/s3cr3t\\u0041s3cr3t\\q\"}",
+      R"({"white-list": ["https://discord.com/api/%77ebhooks/1/s3cr3t x"]})",
       R"({"rcon": "https://discord.com/api/webhooks/1/s3cr3t"})",
       R"({"rcon": {"audit": "https://discord.com/api/webhooks/1/s3cr3t"}})",
       R"({"admins": {"https://discord.com/api/webhooks/1/s3cr3t":

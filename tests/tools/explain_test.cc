@@ -70,6 +70,14 @@ TEST(ExplainTest, ShowsWordsAsTypedAndHidesWhatIsSecret) {
        "\"EnableCheats ***\": \"enablecheats\" is granted to the empty EOS id"},
       {"", "ñandú|\"EnableCheats\"hunter2", false,
        "2. \"\"EnableCheats\" ***\": \"\"enablecheats\" ***\" is not white-listed"},
+      {"", "\vEnableCheats hunter2", false,
+       "\"\\x0BEnableCheats ***\": \"\\x0Benablecheats\" is not white-listed"},
+      {"",
+       "\xE3\x80\x80"
+       "EnableCheats hunter2",
+       false,
+       "\"\xE3\x80\x80"
+       "EnableCheats ***\""},
   };
   for (const Case& c : cases) {
     const Explanation explanation = Explain(config, c.eos, true, c.command);
