@@ -3,11 +3,13 @@
 // generated ones (players with names in many scripts, configurations of every shape, chained,
 // quoted, commented, non-ASCII and hostile commands, the administrator bit toggled, reloads).
 // The audit lines, what the game received and ran, the server messages and RCON replies, the
-// framework's lines and the embeds Discord received must be the same. Run by the test command
+// framework's lines, the embeds Discord received and the journal's records (but their times and
+// chain hashes; each journal's chain must hold) must be the same. Run by the test command
 // after the Windows build, with QUILLMARK_WINDOWS_SIM naming its quillmark-sim.exe; Wine must be
 // set up (WINEPREFIX) as the test command sets it up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +21,7 @@
 
 #include "e2e/stand_in.h"
 #include "support/config_generator.h"
+#include "support/journal_files.h"
 
 namespace quillmark::testing {
 namespace {
@@ -28,13 +31,14 @@ struct Outcome {
   int exit_code = -1;
   std::vector<std::string> log, framework, game, server, rcon;
   std::vector<nlohmann::json> embeds;
+  std::vector<std::string> journal;  // every label folder's lines, without time and prev
   std::string err;
 };
 
 bool operator==(const Outcome& a, const Outcome& b) {
   return a.exit_code == b.exit_code && a.log == b.log && a.framework == b.framework &&
          a.game == b.game && a.server == b.server && a.rcon == b.rcon && a.embeds == b.embeds &&
-         a.err == b.err;
+         a.journal == b.journal && a.err == b.err;
 }
 
 void PrintTo(const Outcome& o, std::ostream* out) {
@@ -43,6 +47,7 @@ void PrintTo(const Outcome& o, std::ostream* out) {
     for (const std::string& line : *lines) *out << "  " << line << "\n";
   }
   for (const nlohmann::json& embed : o.embeds) *out << "  embed " << embed.dump() << "\n";
+  for (const std::string& line : o.journal) *out << "  journal " << line << "\n";
   *out << "stderr: " << o.err;
 }
 
@@ -103,14 +108,44 @@ class DifferentialTest : public StandInTest {
     ProcessResult result = RunProcess(server.command[0], args);
     if (server.under_wine && WineDidNotStart(result)) result = RunProcess(server.command[0], args);
     const Play play = ParsePlay(result);
-    Outcome outcome{play.exit_code, play.log, play.framework, play.game, play.server,
-                    play.rcon,      {},       play.err};
+    Outcome outcome{
+        play.exit_code, play.log, play.framework, play.game, play.server, play.rcon, {}, {},
+        play.err};
+    outcome.journal = JournalOf(folder.PluginDir() / "journal");
     for (const auto& post : receiver.Requests()) {
       if (post.status != 204 && post.status != 200) continue;
       const nlohmann::json body = nlohmann::json::parse(post.body);
       for (const nlohmann::json& embed : body["embeds"]) outcome.embeds.push_back(embed);
     }
     return outcome;
+  }
+
+  // The lines of every label folder under `folder`, in order, each folder's chain checked, as
+  // written but for `time` and `prev`, which differ between two runs. Neither key can be found
+  // inside a text value, where every quote is escaped.
+  static std::vector<std::string> JournalOf(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> labels;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+      labels.push_back(it->path());
+    }
+    std::sort(labels.begin(), labels.end());
+    std::vector<std::string> journal;
+    for (const auto& label : labels) {
+      std::vector<std::string> lines = JournalLines(label);
+      EXPECT_EQ(ChainBreak(lines), "") << label;
+      for (std::string& line : lines) {
+        if (const auto at = line.find(",\"time\":\""); at != std::string::npos) {
+          line.erase(at, line.find('"', at + 9) + 1 - at);
+        }
+        if (const auto at = line.rfind(",\"prev\":\""); at != std::string::npos) {
+          line.erase(at, line.size() - 1 - at);  // prev is last: the closing brace stays
+        }
+        journal.push_back(std::move(line));
+      }
+    }
+    return journal;
   }
 
   // Plays the script on both servers, expects the same, and says what was compared.
@@ -134,6 +169,7 @@ TEST_F(DifferentialTest, TheExamplePlay) {
   script << std::ifstream(examples / "play.txt").rdbuf();
   const Outcome on_linux = RunOn(linux_, nlohmann::json::parse(config_file), script.str(), {});
   ASSERT_GE(on_linux.log.size(), 8u);  // the play is not trivially the same on both
+  ASSERT_GT(on_linux.journal.size(), on_linux.log.size() / 2);
   std::ifstream again(examples / "server/ArkApi/Plugins/quillmark/config.json");
   EXPECT_EQ(on_linux, RunOn(windows_, nlohmann::json::parse(again), script.str(), {}));
 }
@@ -214,6 +250,7 @@ std::string Script(ConfigGenerator& generator) {
 TEST_F(DifferentialTest, GeneratedPlays) {
   std::size_t lines = 0;
   std::size_t embeds = 0;
+  std::size_t records = 0;
   for (unsigned seed = 1; seed <= 24; ++seed) {
     ConfigGenerator generator(seed);
     const nlohmann::json config = generator.Config();
@@ -222,10 +259,12 @@ TEST_F(DifferentialTest, GeneratedPlays) {
     if (HasFailure()) break;  // one difference is enough to read
     lines += outcome.log.size();
     embeds += outcome.embeds.size();
+    records += outcome.journal.size();
   }
-  // What was compared is not trivially the same: the plays write lines and post embeds.
+  // What was compared is not trivially the same: the plays write lines, post embeds and journal.
   EXPECT_GT(lines, 200u);
   EXPECT_GT(embeds, 150u);
+  EXPECT_GT(records, 200u);
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ TEST_F(HostileTextTest, NoBlankHidesAPasswordAndNoInvisibleCharacterHidesInAWord
     EXPECT_NE(play.log[i].find((blocked ? " from executing " : " executed ") + shown[i] + " at "),
               std::string::npos)
         << play.log[i];
-    EXPECT_NE(descriptions[i].find("\nExecuted: " + EscapeMarkdown(shown[i]) + "\n"),
+    EXPECT_NE(descriptions[i].find("\nExecuted: " + quillmark::EscapeMarkdown(shown[i]) + "\n"),
               std::string::npos)
         << descriptions[i];
   }
