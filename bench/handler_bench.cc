@@ -269,17 +269,23 @@ void BM_RconHungWebhook(benchmark::State& state) {
 BENCHMARK(BM_Rcon)->Arg(10)->Arg(100000)->UseManualTime();
 BENCHMARK(BM_RconHungWebhook)->Iterations(100000)->UseManualTime();
 
+// What any handler must read of the player for a command: the EOS id and the character name.
+void ReadPlayer(AShooterPlayerController* player, FString& id, FString& name) {
+  id = AsaApi::IApiUtils::GetEOSIDFromController(player);
+  using GetNameFn = FString* (*)(AShooterPlayerController*, FString*);
+  reinterpret_cast<GetNameFn>(GetAddress("AShooterPlayerController.GetPlayerCharacterName()"))(
+      player, &name);
+}
+
 // The floor: what any handler must do for a command — read the player's EOS id and name from
 // the game and write one line of the audit line's length.
 void BM_Floor(benchmark::State& state) {
   const Started& plugin = Plugin();
   const std::string line(150, 'x');
   for (auto _ : state) {
-    const FString id = AsaApi::IApiUtils::GetEOSIDFromController(plugin.player());
+    FString id;
     FString name;
-    using GetNameFn = FString* (*)(AShooterPlayerController*, FString*);
-    reinterpret_cast<GetNameFn>(GetAddress("AShooterPlayerController.GetPlayerCharacterName()"))(
-        plugin.player(), &name);
+    ReadPlayer(plugin.player(), id, name);
     benchmark::DoNotOptimize(id);
     benchmark::DoNotOptimize(name);
     quillmark::LogInfo(line);
@@ -315,11 +321,9 @@ void BM_JournalFloor(benchmark::State& state) {
   account.x = 1500.25, account.y = -320, account.z = 12.125;
   std::uint64_t seq = 1;
   for (auto _ : state) {
-    const FString id = AsaApi::IApiUtils::GetEOSIDFromController(plugin.player());
+    FString id;
     FString name;
-    using GetNameFn = FString* (*)(AShooterPlayerController*, FString*);
-    reinterpret_cast<GetNameFn>(GetAddress("AShooterPlayerController.GetPlayerCharacterName()"))(
-        plugin.player(), &name);
+    ReadPlayer(plugin.player(), id, name);
     account.eos_id = quillmark::FStringToUtf8(id);
     account.player = quillmark::FStringToUtf8(name);
     account.command = "fly";

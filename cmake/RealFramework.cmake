@@ -15,6 +15,7 @@ add_library(quillmark SHARED
   src/host/module_pin.cc
   src/host/journal_file_win.cc
   src/host/sha256_win.cc
+  src/host/utc_clock.cc
   src/host/wide_format_win.cc
   src/base/config.cc
   src/base/logger.cc

@@ -1,6 +1,4 @@
-// The journal's file operations on POSIX: open(O_APPEND), one write(), flock. The clock is the
-// host's Windows-shaped one (GetSystemTimePreciseAsFileTime), which the simulated host lets a
-// test move.
+// The journal's file operations on POSIX: open(O_APPEND), one write(), flock.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -8,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/host.h"
 #include "host/journal_file.h"
 
 namespace host {
@@ -44,15 +41,6 @@ FileHandle HoldLock(const std::string& path, bool& held, std::string& error) {
     return kNoFile;
   }
   return fd;
-}
-
-std::int64_t UtcMilliseconds() {
-  FILETIME now{};
-  GetSystemTimePreciseAsFileTime(&now);
-  const std::int64_t ticks =
-      (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-  return (ticks - kTicksFrom1601To1970) / 10000;
 }
 
 }  // namespace host

@@ -1,5 +1,5 @@
 // The journal's file operations on Windows: CreateFileW with FILE_APPEND_DATA, one WriteFile,
-// LockFileEx, and the system's clock.
+// and LockFileEx.
 #include <windows.h>
 
 #include <string>
@@ -80,15 +80,6 @@ FileHandle HoldLock(const std::string& path, bool& held, std::string& error) {
     return kNoFile;
   }
   return Own(file);
-}
-
-std::int64_t UtcMilliseconds() {
-  FILETIME now{};
-  GetSystemTimePreciseAsFileTime(&now);
-  const std::int64_t ticks =
-      (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-  return (ticks - kTicksFrom1601To1970) / 10000;
 }
 
 }  // namespace host

@@ -99,8 +99,8 @@ TEST_F(ServerPasswordTest, ShowsInNoCommand) {
   EXPECT_NE(messages[1].find(" executed say the pw is ***! at "), std::string::npos);
   const auto embeds = Embeds();
   ASSERT_EQ(embeds.size(), 2u);
-  EXPECT_NE(embeds[0].second.find("\nExecuted: EnableCheat ***\n"), std::string::npos);
-  EXPECT_NE(embeds[1].second.find("\nExecuted: say the pw is ***!\n"), std::string::npos);
+  EXPECT_NE(embeds[0].second.find("\nExecuted: EnableCheat \\*\\*\\*\n"), std::string::npos);
+  EXPECT_NE(embeds[1].second.find("\nExecuted: say the pw is \\*\\*\\*!\n"), std::string::npos);
 }
 
 }  // namespace
