@@ -68,9 +68,15 @@ class LineSource {
 
   explicit LineSource(std::istream& input, bool prompt)
       : reader_([this, &input, prompt] { Read(input, prompt); }) {}
-  ~LineSource() { reader_.join(); }
+  ~LineSource() {
+    if (reader_.joinable()) reader_.join();
+  }
   LineSource(const LineSource&) = delete;
   LineSource& operator=(const LineSource&) = delete;
+
+  // Leaves the reader to the end of the process, which takes every thread with it as a server's
+  // does, rather than waiting for it.
+  void Abandon() { reader_.detach(); }
 
   // The next line, waiting at most `wait` for it.
   Status Next(std::string& line, std::chrono::milliseconds wait) {
@@ -436,8 +442,10 @@ int Serve(int argc, char** argv) {
                       !script_file.is_open() && sim::server::InputIsTerminal());
     server.Run(source);
     // Before the line source is done with: its reader may wait on input that never ends.
-    if (server.ShuttingDown() || options.shutdown)
+    if (server.ShuttingDown() || options.shutdown) {
+      source.Abandon();
       ShutDown(server, options, Clock::now() - started);
+    }
   }
   const auto played = Clock::now();
   (void)Server::Settle(0);
