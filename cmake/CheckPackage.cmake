@@ -1,4 +1,5 @@
-# Builds the release ZIP and checks its layout: exactly the plugin's folder, a Windows DLL, a
+# Builds the release ZIP and checks its layout: exactly the plugin's folder, a Windows DLL and
+# the operator's Windows program, a
 # PluginInfo.json with the types the framework requires, and a note that says how it was built.
 #
 #   cmake -DCPACK=<cpack> -DBINARY_DIR=<build dir> -DZIP=<zip name> -DBUILT_WITH=<text> -P CheckPackage.cmake
@@ -15,7 +16,7 @@ list(FILTER entries EXCLUDE REGEX "/$|^$")  # folders
 list(SORT entries)
 set(folder ArkApi/Plugins/quillmark)
 set(expected ${folder}/BUILD.txt ${folder}/PluginInfo.json ${folder}/config.example.jsonc
-             ${folder}/quillmark.dll)
+             ${folder}/quillmark.dll ${folder}/quillmark.exe)
 if(NOT entries STREQUAL expected)
   message(FATAL_ERROR "The ZIP holds\n  ${entries}\nnot\n  ${expected}")
 endif()
@@ -25,10 +26,27 @@ file(REMOVE_RECURSE ${unpacked})
 file(MAKE_DIRECTORY ${unpacked})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${zip} WORKING_DIRECTORY ${unpacked})
 
-file(READ ${unpacked}/${folder}/quillmark.dll signature LIMIT 2 HEX)
-if(NOT signature STREQUAL "4d5a")
-  message(FATAL_ERROR "quillmark.dll in the ZIP is not a Windows DLL")
-endif()
+# Each a Windows image of its kind: the PE header's characteristics mark a DLL (0x2000) or not.
+foreach(image_kind quillmark.dll:DLL:1 quillmark.exe:program:0)
+  string(REPLACE ":" ";" image_kind ${image_kind})
+  list(GET image_kind 0 name)
+  list(GET image_kind 1 kind)
+  list(GET image_kind 2 dll_flag)
+  set(image ${unpacked}/${folder}/${name})
+  file(READ ${image} signature LIMIT 2 HEX)
+  file(READ ${image} pe_at LIMIT 4 OFFSET 60 HEX)
+  string(REGEX REPLACE "^(..)(..)(..)(..)$" "\\4\\3\\2\\1" pe_at "${pe_at}")
+  math(EXPR pe_at "0x${pe_at}")
+  math(EXPR flags_at "${pe_at} + 22")
+  file(READ ${image} pe LIMIT 4 OFFSET ${pe_at} HEX)
+  file(READ ${image} flags LIMIT 2 OFFSET ${flags_at} HEX)
+  string(REGEX REPLACE "^(..)(..)$" "\\2\\1" flags "${flags}")
+  math(EXPR is_dll "(0x${flags} >> 13) & 1")
+  if(NOT signature STREQUAL "4d5a" OR NOT pe STREQUAL "50450000" OR
+     NOT is_dll EQUAL dll_flag)
+    message(FATAL_ERROR "${name} in the ZIP is not a Windows ${kind}")
+  endif()
+endforeach()
 
 file(READ ${unpacked}/${folder}/PluginInfo.json info)
 foreach(pair FullName:STRING Description:STRING Version:NUMBER MinApiVersion:NUMBER

@@ -1,5 +1,5 @@
 # The plugin's folder as it goes into a server: ArkApi/Plugins/quillmark/ with the plugin DLL, the
-# framework's PluginInfo.json, a commented example configuration and a note on how the DLL was
+# operator's program quillmark.exe, the framework's PluginInfo.json, a commented example configuration and a note on how the DLL was
 # built; installed by "cmake --install" and packed into a ZIP by "cpack". Both Windows builds
 # make it: the MinGW build, whose DLL runs on the simulated host only, and the windows-msvc build,
 # whose DLL operators deploy.
@@ -21,6 +21,11 @@ macro(quillmark_package flavor note)
                  @ONLY)
   install(TARGETS quillmark RUNTIME DESTINATION ArkApi/Plugins/quillmark
                             LIBRARY DESTINATION ArkApi/Plugins/quillmark)
+  # The operator's program beside it, where the build makes it (the Visual Studio build makes
+  # only the plugin): it links no host, so it runs by itself on the server's machine.
+  if(TARGET quillmark-tool)
+    install(TARGETS quillmark-tool RUNTIME DESTINATION ArkApi/Plugins/quillmark)
+  endif()
   install(FILES ${CMAKE_BINARY_DIR}/package/PluginInfo.json ${CMAKE_BINARY_DIR}/package/BUILD.txt
                 ${CMAKE_SOURCE_DIR}/packaging/config.example.jsonc
           DESTINATION ArkApi/Plugins/quillmark)

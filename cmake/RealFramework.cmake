@@ -19,6 +19,7 @@ add_library(quillmark SHARED
   src/host/wide_format_win.cc
   src/base/config.cc
   src/base/logger.cc
+  src/base/plugin_folder.cc
   src/base/url_mask.cc
   src/audit/audit_settings.cc
   src/audit/audit_text.cc
@@ -33,6 +34,7 @@ add_library(quillmark SHARED
   src/notify/discord.cc
   src/notify/discord_body.cc
   src/notify/markdown.cc
+  src/notify/notify_settings.cc
   src/journal/journal.cc
   src/journal/journal_record.cc
   src/journal/journal_settings.cc
@@ -57,10 +59,11 @@ set_target_properties(quillmark PROPERTIES PREFIX "")
 if(QUILLMARK_MSVC_ABI)
   # The same sources as the plugin the tests run against the simulated host (src/), but for the
   # pins of the framework's binary: a file added there and not here fails here, not on a server.
+  get_target_property(tested_policy quillmark_policy SOURCES)
   get_target_property(tested quillmark_rules SOURCES)
   get_target_property(tested_core quillmark_core SOURCES)
   get_target_property(deployed quillmark SOURCES)
-  list(APPEND tested ${tested_core})
+  list(APPEND tested ${tested_policy} ${tested_core})
   list(TRANSFORM tested PREPEND src/)
   list(REMOVE_ITEM deployed src/host/framework_pins.cc)
   list(SORT tested)

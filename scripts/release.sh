@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the release that operators download, from a clean clone on Debian 12:
 #   dist/quillmark-<version>.zip   the plugin's folder as it goes into a server
-#                                  (ArkApi/Plugins/quillmark/: the DLL, PluginInfo.json, the
-#                                  example configuration and BUILD.txt)
+#                                  (ArkApi/Plugins/quillmark/: the DLL, the operator's program
+#                                  quillmark.exe, PluginInfo.json, the example configuration
+#                                  and BUILD.txt)
 #   dist/SHA256SUMS                its checksum, as sha256sum writes it
 #
 #   scripts/release.sh [--version X.Y.Z]
@@ -15,7 +16,8 @@
 # and the framework's headers (scripts/fetch-inputs.sh: MSVC_STL_DIR and ASAAPI_DIR, else the
 # copies beside the project, else fetched at the pinned commits into a cache), builds the
 # windows-release preset, runs its tests under Wine (the DLL's imports check among them), packs
-# the ZIP with Debian's zip and checks it: its files, its version, and its own DLL's imports.
+# the ZIP with Debian's zip and checks it: its files, its version, its own DLL's imports and its
+# program's (the system's and the C++ runtime's only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -69,11 +71,11 @@ rm -f "$zip_file"
 (cd "$stage/root" && find ArkApi | LC_ALL=C sort | TZ=UTC zip -X -q -@ "$OLDPWD/$zip_file")
 
 # The ZIP as an operator gets it: exactly the plugin's folder, this version, a DLL that imports
-# what a Visual Studio build imports.
+# what a Visual Studio build imports, and a program that runs without the framework.
 fail() { echo "release.sh: $zip_file: $*" >&2; exit 1; }
 unzip -q "$zip_file" -d "$stage/unpacked"
 listed=$(cd "$stage/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-[ "$listed" = "./$folder/BUILD.txt ./$folder/PluginInfo.json ./$folder/config.example.jsonc ./$folder/quillmark.dll " ] ||
+[ "$listed" = "./$folder/BUILD.txt ./$folder/PluginInfo.json ./$folder/config.example.jsonc ./$folder/quillmark.dll ./$folder/quillmark.exe " ] ||
   fail "holds $listed"
 plugin_version=$(sed -n 's/^ *"Version": *\([0-9.]*\),*$/\1/p' "$stage/unpacked/$folder/PluginInfo.json")
 [ "$plugin_version" = "${version%.*}" ] || fail "PluginInfo.json says version $plugin_version"
@@ -82,6 +84,8 @@ head -n 1 "$stage/unpacked/$folder/BUILD.txt" | grep -q "^quillmark $version " |
 cmake -DREADOBJ=llvm-readobj-19 -DUNDNAME=llvm-undname-19 \
   -DDLL="$stage/unpacked/$folder/quillmark.dll" -DFRAMEWORK_DLL="$build/bin/AsaApi.dll" \
   -DIMPORT_LIST=packaging/framework-imports.txt -P cmake/CheckImports.cmake
+cmake -DREADOBJ=llvm-readobj-19 -DPROGRAM="$stage/unpacked/$folder/quillmark.exe" \
+  -P cmake/CheckToolImports.cmake
 
 (cd dist && sha256sum "quillmark-$version.zip" >SHA256SUMS)
 echo "== $zip_file ($(stat -c %s "$zip_file") bytes), dist/SHA256SUMS:"

@@ -7,6 +7,7 @@
 #include "audit/rule_place.h"
 #include "base/url_mask.h"
 #include "host/host.h"
+#include "host/unicode.h"
 
 namespace quillmark::tools {
 namespace {
@@ -65,7 +66,7 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
 Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
                     std::string_view command) {
   const AllowList rules(config);
-  HostText units = AsaApi::Tools::Utf8Decode(std::string(command));
+  HostText units = host::Utf8ToUtf16<HostChar>(command);  // as the framework decodes it
   units.resize(
       std::char_traits<HostChar>::length(units.c_str()));  // the game's text ends at a zero
   std::vector<PartTrace> trace;

@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "base/url_mask.h"
-#include "host/host.h"
 
 namespace quillmark {
 namespace {
@@ -88,10 +87,6 @@ ConfigError TooLarge() {
 }
 
 }  // namespace
-
-std::string PluginFolder() { return AsaApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/quillmark"; }
-
-std::string ConfigPath() { return PluginFolder() + "/config.json"; }
 
 nlohmann::json ReadConfigFile(const std::string& path) {
   return ParseConfigText(ReadConfigText(path));

@@ -1,10 +1,12 @@
 // UTF-16 to UTF-8, the way every text of the host becomes text the plugin shows: code points from
-// surrogate pairs, a lone surrogate as U+FFFD. Shared by the plugin and the simulated host.
+// surrogate pairs, a lone surrogate as U+FFFD; and UTF-8 to UTF-16 as the framework decodes it.
+// Shared by the plugin, the operator's tools (which run without the host) and the simulated host.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace host {
 
@@ -57,6 +59,63 @@ std::string Utf16ToUtf8(const Unit* units, std::size_t length) {
   if (ascii == length) return out;
   out.reserve(ascii + 3 * (length - ascii));
   for (std::size_t i = ascii; i < length;) AppendUtf8(out, NextCodePoint(units, length, i));
+  return out;
+}
+
+// Appends the UTF-16 units of `c` (a surrogate pair beyond U+FFFF).
+template <typename Unit>
+void AppendUtf16(std::basic_string<Unit>& out, char32_t c) {
+  if (c < 0x10000) {
+    out.push_back(static_cast<Unit>(c));
+  } else {
+    c -= 0x10000;
+    out.push_back(static_cast<Unit>(0xD800 + (c >> 10)));
+    out.push_back(static_cast<Unit>(0xDC00 + (c & 0x3FF)));
+  }
+}
+
+// The UTF-16 of UTF-8 text, as the framework's Utf8Decode makes it: a byte that starts no
+// sequence, a sequence cut short, an overlong form, a surrogate or a code point past U+10FFFF
+// each give one U+FFFD, and decoding goes on after it.
+template <typename Unit>
+std::basic_string<Unit> Utf8ToUtf16(std::string_view text) {
+  std::basic_string<Unit> out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t code_point = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+      code_point = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      extra = 1, code_point = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      extra = 2, code_point = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      extra = 3, code_point = lead & 0x07, minimum = 0x10000;
+    } else {
+      AppendUtf16(out, kReplacementCharacter);
+      ++i;
+      continue;
+    }
+    std::size_t j = i + 1;
+    for (; j < text.size() && j <= i + static_cast<std::size_t>(extra); ++j) {
+      const auto next = static_cast<unsigned char>(text[j]);
+      if ((next & 0xC0) != 0x80) break;
+      code_point = (code_point << 6) | (next & 0x3F);
+    }
+    const bool complete = j == i + 1 + static_cast<std::size_t>(extra);
+    if (!complete || code_point < minimum || code_point > 0x10FFFF ||
+        (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+      AppendUtf16(out, kReplacementCharacter);
+      i = complete ? j : (j == i + 1 ? i + 1 : j);
+      continue;
+    }
+    AppendUtf16(out, code_point);
+    i = j;
+  }
   return out;
 }
 

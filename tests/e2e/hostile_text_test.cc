@@ -12,6 +12,7 @@
 namespace {
 
 using nlohmann::json;
+using quillmark::EscapeMarkdown;
 using quillmark::testing::Play;
 
 class HostileTextTest : public quillmark::testing::StandInTest {

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 
+#include "notify/markdown.h"
 #include "support/handlers_fixture.h"
 #include "support/host_support.h"
 
 namespace {
 
 using nlohmann::json;
+using quillmark::EscapeMarkdown;
 using quillmark::testing::Host;
 
 struct TellCase {
@@ -99,8 +101,11 @@ TEST_F(ServerPasswordTest, ShowsInNoCommand) {
   EXPECT_NE(messages[1].find(" executed say the pw is ***! at "), std::string::npos);
   const auto embeds = Embeds();
   ASSERT_EQ(embeds.size(), 2u);
-  EXPECT_NE(embeds[0].second.find("\nExecuted: EnableCheat \\*\\*\\*\n"), std::string::npos);
-  EXPECT_NE(embeds[1].second.find("\nExecuted: say the pw is \\*\\*\\*!\n"), std::string::npos);
+  // The embed shows the command as typed, its markdown escaped.
+  EXPECT_NE(embeds[0].second.find("\nExecuted: " + EscapeMarkdown("EnableCheat ***") + "\n"),
+            std::string::npos);
+  EXPECT_NE(embeds[1].second.find("\nExecuted: " + EscapeMarkdown("say the pw is ***!") + "\n"),
+            std::string::npos);
 }
 
 }  // namespace

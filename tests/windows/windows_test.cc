@@ -88,13 +88,8 @@ TEST_F(PluginDllTest, TheWindowsLoaderAndTheFrameworksEntryPoints) {
   EXPECT_TRUE(Messages().empty());
   ASSERT_TRUE(sim::UnloadPlugin("quillmark"));
   EXPECT_EQ(Hooks(), 0);
-  // The library keeps itself loaded a few seconds past the unload (the framework may still be
-  // running code of it), then the thread pool really unloads it.
-  EXPECT_TRUE(Mapped());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (Mapped() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  // Unloaded from outside the plugin's code, nothing keeps the library: the framework's reload
+  // copies the new file over it right away, which Windows refuses while the image is mapped.
   EXPECT_FALSE(Mapped());
 }
 
