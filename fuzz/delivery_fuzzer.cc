@@ -136,6 +136,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint64_t delivered = 0;
   std::uint64_t shown_as_omitted = 0;
   bool answers_taken = true;  // no answer waits for the next frame
+  // A frame of the game. A post still unanswered when the frame begins past its deadline is given
+  // up by the delivery (it is counted failed and posted again): it is never answered here.
+  const auto tick = [&] {
+    std::erase_if(transport.Open(), [&now](const ::Post& open) {
+      return now - open.when >= quillmark::kAnswerDeadline;
+    });
+    delivery.Tick();
+  };
 
   while (in.remaining_bytes() > 0) {
     switch (in.ConsumeIntegralInRange(0, 6)) {
@@ -154,12 +162,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 2:
-        delivery.Tick();
+        tick();
         answers_taken = true;
         break;
       case 3:
         now += std::chrono::milliseconds(kSteps[in.ConsumeIntegralInRange<std::size_t>(0, 7)]);
-        delivery.Tick();
+        tick();
         answers_taken = true;
         break;
       case 4: {  // an answer to one of the posts in flight
@@ -184,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         post.done({success, answer.status, answer.headers});
         answers_taken = in.ConsumeBool();  // taken in this frame, or with others in a later one
-        if (answers_taken) delivery.Tick();
+        if (answers_taken) tick();
         break;
       }
       case 5:
