@@ -7,25 +7,25 @@ import sys
 # Case name (without /manual_time) -> (what it is, budget).
 ROWS = [
     ("BM_Floor", "floor: read EOS id and name, write one line", None),
-    ("BM_Granted/10", "granted command, 10 admin entries", "≤ 1.0 µs"),
-    ("BM_WhiteListed/10", "white-listed command, 10 admin entries", "≤ 1.0 µs"),
-    ("BM_Blocked/10", "blocked command, 10 admin entries", "≤ 1.0 µs"),
+    ("BM_Granted/10", "granted command, 10 admin entries", "≤ 3 × floor"),
+    ("BM_WhiteListed/10", "white-listed command, 10 admin entries", "≤ 3 × floor"),
+    ("BM_Blocked/10", "blocked command, 10 admin entries", "≤ 3 × floor"),
     ("BM_Granted/100000", "granted, 100,000 admin entries", "≤ 1.5 × 10 entries"),
     ("BM_WhiteListed/100000", "white-listed, 100,000 admin entries", "≤ 1.5 × 10 entries"),
     ("BM_Blocked/100000", "blocked, 100,000 admin entries", "≤ 1.5 × 10 entries"),
-    ("BM_GrantedLargeWhiteList/10", "granted, 10 white-list entries", "≤ 1.0 µs"),
+    ("BM_GrantedLargeWhiteList/10", "granted, 10 white-list entries", "≤ 3 × floor"),
     ("BM_GrantedLargeWhiteList/10000", "granted, 10,000 white-list entries", "≤ 1.5 × 10 entries"),
-    ("BM_WhiteListedLargeWhiteList/10", "white-listed, 10 white-list entries", "≤ 1.0 µs"),
+    ("BM_WhiteListedLargeWhiteList/10", "white-listed, 10 white-list entries", "≤ 3 × floor"),
     ("BM_WhiteListedLargeWhiteList/10000", "white-listed, 10,000 white-list entries",
      "≤ 1.5 × 10 entries"),
     ("BM_BlockedHungWebhook/iterations:100000", "blocked, webhook hung (hand-over), 100,000 commands",
-     "≤ 1.0 µs; p99 < 2 µs"),
+     "≤ 3 × floor; p99 < 6 × floor"),
     ("BM_GrantedHungWebhook/iterations:100000", "granted, webhook hung (hand-over), 100,000 commands",
-     "≤ 1.0 µs; p99 < 2 µs"),
-    ("BM_Rcon/10", "RCON command audited, 10 admin entries", "≤ 1.0 µs"),
+     "≤ 3 × floor; p99 < 6 × floor"),
+    ("BM_Rcon/10", "RCON command audited, 10 admin entries", "≤ 3 × floor"),
     ("BM_Rcon/100000", "RCON command audited, 100,000 admin entries", "≤ 1.5 × 10 entries"),
     ("BM_RconHungWebhook/iterations:100000",
-     "RCON command audited, webhook hung (hand-over), 100,000 commands", "≤ 1.0 µs; p99 < 2 µs"),
+     "RCON command audited, webhook hung (hand-over), 100,000 commands", "≤ 3 × floor; p99 < 6 × floor"),
     ("BM_JournalFloor", "journal floor: read EOS id and name, format the record, one write", None),
     ("BM_GrantedJournal", "granted command, journal on", "≤ 3 × journal floor"),
     ("BM_BlockedJournal", "blocked command, journal on", "≤ 3 × journal floor"),
@@ -53,7 +53,10 @@ BASE = {
     "BM_WhiteListedLargeWhiteList/10000": "BM_WhiteListedLargeWhiteList/10",
     "BM_Rcon/100000": "BM_Rcon/10",
 }
-# The journal's cases are compared with its floor, measured in the same run.
+# A case with a budget of its own is compared with the floor measured in the same run (absolute
+# times vary threefold between machines; the ratio does not), the journal's cases with theirs.
+FLOOR = "BM_Floor"
+FLOOR_RATIO, P99_RATIO = 3.0, 6.0
 JOURNAL_FLOOR = "BM_JournalFloor"
 JOURNAL_RATIO = 3.0
 
@@ -94,9 +97,12 @@ def main():
         elif budget and name in BASE:
             ratio = value / per_command(BASE[name])
             met = f"{'yes' if ratio <= 1.5 else 'NO'} ({ratio:.2f} ×)"
-        elif budget:
-            ok = value <= 1000 and (p99 is None or "p99" not in budget or p99 < 2000)
-            met = "yes" if ok else "NO"
+        elif budget and FLOOR in runs:
+            floor = per_command(FLOOR)
+            ratio = value / floor
+            ok = ratio <= FLOOR_RATIO and (p99 is None or "p99" not in budget
+                                           or p99 < P99_RATIO * floor)
+            met = f"{'yes' if ok else 'NO'} ({ratio:.2f} ×)"
         cell = lambda ns: "" if ns is None else f"{ns / 1000:.2f} µs" if ns >= 1000 else f"{ns:.0f} ns"
         print(f"| {what} | {cell(value)} | {cell(p99)} | {cell(top)} | "
               f"{'' if calls is None else f'{calls:g}'} | {budget or ''} | {met} |")

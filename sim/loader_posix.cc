@@ -119,6 +119,8 @@ void* FindExport(void* module, const char* name) {
 
 bool CloseLibrary(void* module) { return Release(module); }
 
+void KillProcess(int code) { std::_Exit(code); }
+
 void EndProcess(int code) {
   std::fflush(nullptr);
   {

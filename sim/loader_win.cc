@@ -44,6 +44,11 @@ void EndProcess(int code) {
   std::exit(code);
 }
 
+void KillProcess(int code) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  std::_Exit(code);  // TerminateProcess does not return for the calling process
+}
+
 int LastLoaderError() { return static_cast<int>(GetLastError()); }
 
 }  // namespace sim

@@ -162,6 +162,9 @@ HOST_API void* FindPluginExport(const std::string& name, const char* symbol);
 // process is ending, under the loader lock; nothing is unloaded first), then its globals'
 // destructors. The framework unloads no plugin on the way.
 [[noreturn]] HOST_API void EndProcess(int code);
+// Ends the process at once with exit status `code`, as a crash or a kill does: no exit work, no
+// library told, nothing flushed.
+[[noreturn]] HOST_API void KillProcess(int code);
 
 // ----- Hooks ---------------------------------------------------------------------------------
 // Detours installed in front of the named function.

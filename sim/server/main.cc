@@ -8,7 +8,8 @@
 // it also listens for RCON clients on 127.0.0.1. At the end it waits for webhook posts, then
 // unloads the plugin in the framework's order, as "plugins.unload" does. A real server never
 // unloads its plugins: with the directive "shutdown", or with --shutdown at the end of the play,
-// it exits as one does, the plugin still loaded and told only of the process's end.
+// it exits as one does, the plugin still loaded and told only of the process's end; with
+// "crash" it dies at once, as a crash or a kill ends it.
 //
 //   quillmark-sim [--server-dir DIR] [--map NAME] [--plugin FILE] [--script FILE] [--log FILE]
 //                 [--stats] [--callbacks-on-worker] [--shutdown] [--rcon-port N]
@@ -44,6 +45,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kPluginName[] = "quillmark";
 constexpr auto kSettleTime = std::chrono::seconds(10);
+// The exit status of a crash directive: the number of the signal a kill sends (SIGKILL).
+constexpr int kCrashStatus = 9;
 constexpr auto kRconWaitTime = std::chrono::seconds(60);
 
 constexpr char kUsage[] =
@@ -328,6 +331,7 @@ class Server {
   }
 
   void Do(int, const sim::server::Shutdown&) { shutting_down_ = true; }
+  [[noreturn]] void Do(int, const sim::server::Crash&) { sim::KillProcess(kCrashStatus); }
 
   // Copies `file` to `target`, reading it whole before the target is touched, so that one that
   // cannot be read leaves the target as it was. (Copied by streams: MinGW's copy_file refuses to

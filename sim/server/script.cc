@@ -170,6 +170,10 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
     if (w.size() != 1) return std::string("shutdown takes nothing more");
     return Directive{Shutdown{}};
   }
+  if (verb == "crash") {
+    if (w.size() != 1) return std::string("crash takes nothing more");
+    return Directive{Crash{}};
+  }
   if (verb == "sleep") {
     Sleep sleep;
     if (w.size() != 2 || !ParseNumber(w[1], sleep.seconds) || sleep.seconds < 0) {

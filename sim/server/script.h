@@ -58,6 +58,9 @@ struct Update {
 // The server shuts down as a real one does: the play ends and the process exits without
 // unloading the plugin.
 struct Shutdown {};
+// The server process dies at once, as a crash or a kill ends it: nothing more runs, the plugin
+// is told nothing.
+struct Crash {};
 // Plays `directive` `count` times, each time with "{n}" replaced by the round, 1 to count.
 struct Repeat {
   long long count = 0;
@@ -66,7 +69,7 @@ struct Repeat {
 struct Nothing {};  // a blank line or a comment
 
 using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, RconWait,
-                               UseConfig, Sleep, Repeat, Update, Shutdown>;
+                               UseConfig, Sleep, Repeat, Update, Shutdown, Crash>;
 
 // The directive on `line` (without its line end), or an error message saying what is wrong.
 std::variant<Directive, std::string> ParseDirective(std::string_view line);

@@ -1,8 +1,9 @@
 """The journal of the example play, played twice on the stand-in server (a restart between):
 every record meets docs/journal.schema.json, the chain holds across both runs, and every audit
-line of a command has exactly one record, in order.
+line of a command has exactly one record, in order. The operator's program finds the journal
+intact, and names the record once one is edited.
 
-    python3 journal_play_test.py [runner] <quillmark-sim> <source folder>
+    python3 journal_play_test.py [runner] <quillmark-sim> <quillmark> <source folder>
 """
 import hashlib
 import json
@@ -17,8 +18,34 @@ import jsonschema
 AUDITED = ("] Player ", "] Blocked player ", "] RCON client ")
 
 
+def verify(tool, folder):
+    run = subprocess.run([*tool, "journal", "verify", folder], capture_output=True, text=True,
+                         timeout=120, check=False)
+    return run.returncode, run.stdout + run.stderr
+
+
+def verify_finds(tool, labelled):
+    """What `journal verify` says of the journal as written, then with its third record edited."""
+    failures = []
+    code, said = verify(tool, labelled)
+    if code != 0 or "intact: " not in said or " records of 1 servers" not in said:
+        failures.append(f"verify of the journal as written exited {code}: {said}")
+    day = sorted(name for name in os.listdir(labelled) if name.endswith(".jsonl"))[0]
+    path = os.path.join(labelled, day)
+    with open(path, "rb") as file:
+        records = file.read().split(b"\n")
+    records[2] = records[2].replace(b'"seq":3', b'"seq":3,"note":"x"', 1)
+    with open(path, "wb") as file:
+        file.write(b"\n".join(records))
+    code, said = verify(tool, labelled)
+    if code != 1 or day not in said or "edited" not in said:
+        failures.append(f"verify of an edited record exited {code}: {said}")
+    return failures
+
+
 def main():
-    *sim, source = sys.argv[1:]  # the program, possibly after its runner (wine)
+    *sim, tool, source = sys.argv[1:]  # the programs, the server's after their runner (wine)
+    tool = [*sim[:-1], tool]
     with open(os.path.join(source, "docs", "journal.schema.json"), encoding="utf-8") as file:
         schema = json.load(file)
     validator = jsonschema.validators.validator_for(schema)(schema)
@@ -48,6 +75,7 @@ def main():
             if name.endswith(".jsonl"):
                 with open(os.path.join(labelled, name), "rb") as file:
                     lines += file.read().decode("utf-8").split("\n")[:-1]
+        failures += verify_finds(tool, labelled)
     prev, seq, commands = "0" * 64, 0, []
     for number, line in enumerate(lines, 1):
         record = json.loads(line)

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "e2e/stand_in.h"
+#include "support/journal_files.h"
 
 namespace {
 
@@ -299,6 +300,39 @@ TEST_F(LoaderTest, AShutdownUnloadsNothingAndCountsWhatWasNotDelivered) {
         << play.err;
     receiver_.ReleaseHeld();
   }
+}
+
+// A server killed in the middle of a play (a crash, a kill, the power cut with the disk kept):
+// every command decided before it is in the journal, the last record whole, and the next start
+// chains on from it. The framework's log is no such record: it rotates and is deleted after a
+// day.
+TEST_F(LoaderTest, AKilledServerLosesNoRecordAndTheNextStartChainsOn) {
+  WriteConfig({{"discordwh", ""}, {"white-list", {"give"}}});
+  const Play killed =
+      Run("join rex eos=E2\ncmd rex give 1\ncmd rex fly\nrcon listplayers\ncrash\ncmd rex give 2\n",
+          {"-serverkey=Demo"}, "");
+  EXPECT_EQ(killed.exit_code, 9) << killed.err;
+  const auto folder = folder_.PluginDir() / "journal" / "Demo";
+  const auto Summary = [&folder] {
+    std::vector<std::string> summary;
+    for (const std::string& line : quillmark::testing::JournalLines(folder)) {
+      const auto record = nlohmann::json::parse(line);
+      summary.push_back(record.contains("event") ? record["event"].get<std::string>()
+                                                 : record["command"].get<std::string>());
+    }
+    return summary;
+  };
+  EXPECT_EQ(Summary(), (std::vector<std::string>{"start", "give 1", "fly", "listplayers"}));
+  const std::string bytes =
+      quillmark::testing::FileBytes(quillmark::testing::DayFiles(folder).back());
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(bytes.back(), '\n');
+
+  const Play again = Run("join rex eos=E2\ncmd rex give 3\n", {"-serverkey=Demo"});
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+  EXPECT_EQ(Summary(), (std::vector<std::string>{"start", "give 1", "fly", "listplayers", "start",
+                                                 "give 3", "stop"}));
+  EXPECT_EQ(quillmark::testing::ChainBreak(quillmark::testing::JournalLines(folder)), "");
 }
 
 // A plugin loaded after this one runs in front of it and may keep commands to itself: this

@@ -64,6 +64,7 @@ TEST(ScriptTest, OtherDirectives) {
   EXPECT_EQ(Parse<Update>("update").file, "");
   EXPECT_EQ(Parse<Update>("update \"new build/quillmark.dll\"").file, "new build/quillmark.dll");
   (void)Parse<Shutdown>("shutdown");
+  (void)Parse<Crash>("crash");
   (void)Parse<Nothing>("");
   (void)Parse<Nothing>("   # a comment");
 }
@@ -80,6 +81,7 @@ TEST(ScriptTest, BadLinesSayWhatIsWrong) {
   EXPECT_EQ(Error("wait now"), "wait takes nothing more");
   EXPECT_EQ(Error("update a b"), "update wants at most one file");
   EXPECT_EQ(Error("shutdown now"), "shutdown takes nothing more");
+  EXPECT_EQ(Error("crash now"), "crash takes nothing more");
   EXPECT_EQ(Error("sleep -1"), "sleep wants a number of seconds");
   EXPECT_EQ(Error("rcon-wait 0"), "rcon-wait wants a number of clients");
   EXPECT_EQ(Error("rcon-wait 2x"), "rcon-wait wants a number of clients");
