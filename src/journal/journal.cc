@@ -355,13 +355,11 @@ bool Open(State& state, bool any_label) {
   if (!state.pending) return false;
   const std::string label = FStringToUtf8(GetServerLabel());
   if (label.empty() && !any_label) return false;
-  const JournalSettings settings = state.settings;
   const std::int64_t started = state.started_ms;
   state.pending = false;
   state.label = label;
-  state.settings = settings;
   state.label_json = JsonText(label);
-  fs::path base = Path(settings.folder);
+  fs::path base = Path(state.settings.folder);
   if (!base.is_absolute()) base = Path(PluginFolder()) / base;
   if (!HoldFolder(state, base.lexically_normal(), label)) {
     Close(state);

@@ -2,6 +2,7 @@
 #include "journal/journal_record.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 
 #include "host/libraries.h"
@@ -22,28 +23,6 @@ Record Head(const RecordHead& head) {
   record["time"] = UtcTime(head.time_ms);
   record["server"] = head.server;
   return record;
-}
-
-// Days since 1970-01-01 to a civil date and back (proleptic Gregorian).
-void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
-  days += 719468;
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(days - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  day = doy - (153 * mp + 2) / 5 + 1;
-  month = mp < 10 ? mp + 3 : mp - 9;
-  year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
-std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2 ? 1 : 0;
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const auto yoe = static_cast<unsigned>(year - era * 400);
-  const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
 void Digits(char* out, std::int64_t value, int width) {
@@ -110,16 +89,13 @@ std::string EventRecord(const RecordHead& head, const RecordEvent& event, std::s
 void FormatUtcTime(std::int64_t time_ms, char* out) {
   const std::int64_t days = (time_ms >= 0 ? time_ms : time_ms - 86399999) / 86400000;
   const std::int64_t in_day = time_ms - days * 86400000;
-  std::int64_t year = 0;
-  unsigned month = 0;
-  unsigned day = 0;
-  CivilFromDays(days, year, month, day);
+  const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{days}}};
   // YYYY-MM-DDTHH:MM:SS.mmmZ
-  Digits(out, year, 4);
+  Digits(out, static_cast<int>(date.year()), 4);
   out[4] = '-';
-  Digits(out + 5, month, 2);
+  Digits(out + 5, static_cast<unsigned>(date.month()), 2);
   out[7] = '-';
-  Digits(out + 8, day, 2);
+  Digits(out + 8, static_cast<unsigned>(date.day()), 2);
   out[10] = 'T';
   Digits(out + 11, in_day / 3600000, 2);
   out[13] = ':';
@@ -155,7 +131,11 @@ bool DayOfFileName(std::string_view name, std::int64_t& day) {
     }
   }
   if (value[1] < 1 || value[1] > 12 || value[2] < 1 || value[2] > 31) return false;
-  day = DaysFromCivil(value[0], static_cast<unsigned>(value[1]), static_cast<unsigned>(value[2]));
+  // A day past the month's last counts on into the next month, as the calendar's arithmetic does.
+  const std::chrono::year_month_day date{std::chrono::year{value[0]},
+                                         std::chrono::month{static_cast<unsigned>(value[1])},
+                                         std::chrono::day{static_cast<unsigned>(value[2])}};
+  day = std::chrono::sys_days{date}.time_since_epoch().count();
   return true;
 }
 
