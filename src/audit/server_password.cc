@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "audit/audit_text.h"
 #include "audit/command_line.h"
 #include "host/unicode.h"
 
@@ -30,12 +31,7 @@ void Note(std::vector<std::string>& passwords, std::string_view password) {
   passwords.emplace_back(password);
 }
 
-bool IsOptionName(std::string_view name) {
-  constexpr std::string_view kName = "serveradminpassword";
-  return std::equal(name.begin(), name.end(), kName.begin(), kName.end(), [](char a, char b) {
-    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-  });
-}
+bool IsOptionName(std::string_view name) { return Lower(name) == "serveradminpassword"; }
 
 // Every "?ServerAdminPassword=PW" of `argument` (UTF-8).
 void TakeOptions(std::string_view argument, std::vector<std::string>& passwords) {

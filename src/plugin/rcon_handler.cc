@@ -139,13 +139,9 @@ constexpr std::string_view kKnownRconCommands[] = {kReloadCommand, "plugins.load
                                                    "map.setserverid"};
 
 bool IsKnownRconCommand(std::string_view word) {
-  return std::any_of(
-      std::begin(kKnownRconCommands), std::end(kKnownRconCommands), [word](std::string_view name) {
-        return name.size() == word.size() &&
-               std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
-                 return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b + 32) : b);
-               });
-      });
+  const std::string lower = Lower(word);
+  return std::find(std::begin(kKnownRconCommands), std::end(kKnownRconCommands), lower) !=
+         std::end(kKnownRconCommands);
 }
 
 // What is shown of the text of an authentication packet: the command the framework runs for it,
