@@ -85,8 +85,18 @@ struct ReceivedCommand {
   std::vector<HostText> parts;
 };
 // The game calls its console-command function (through whatever is hooked in front of it) as
-// when a player typed `command`; returns the result text the call produced.
+// when a player typed `command`: with the write-to-log flag true, the engine's default, so that
+// the output goes to the game's log (see TakeEngineLog) and the call returns an empty text.
 HOST_API HostText RunConsoleCommand(AShooterPlayerController* controller, const HostText& command);
+// The same call as a plugin makes it on the player's controller (a shop's kit, the framework's
+// hidden commands): the flag false, so that the game returns the output; with `as_admin`, the
+// player's administrator bit raised just before the call and put back just after, as the shop
+// does for an item that says "ExecuteAsAdmin". Returns what the call returned.
+HOST_API HostText RunPluginCommand(AShooterPlayerController* controller, const HostText& command,
+                                   bool as_admin = false);
+// What the game wrote to its own log (not the framework's log outputs) since last asked: the
+// output of the commands it was handed with the write-to-log flag true.
+HOST_API std::vector<HostText> TakeEngineLog();
 HOST_API std::vector<ReceivedCommand> TakeReceivedCommands();
 // How the engine's console splits one line into the commands it runs: at '|' outside double
 // quotes and at line breaks; "//" outside quotes starts a comment that runs to the part's end.

@@ -75,6 +75,7 @@ struct World {
   std::mutex received_mutex;
   std::vector<ReceivedCommand> received;
   std::vector<ServerMessage> messages;
+  std::vector<HostText> engine_log;
 };
 
 bool IsBlankText(const HostText& text) {
@@ -181,7 +182,18 @@ FString* GameConsoleCommand(AShooterPlayerController* controller, FString* resul
     std::lock_guard lock(world.received_mutex);
     world.received.push_back(std::move(received));
   }
-  *result = command->IsEmpty() ? FString() : FString(HOST_TEXT("Command executed"));
+  // The engine gathers what the commands print; with the flag it writes that to its own log (not
+  // the framework's log outputs) and returns nothing, without it hands it back to the caller.
+  const FString output = command->IsEmpty() ? FString() : FString(HOST_TEXT("Command executed"));
+  if (write_to_log) {
+    if (!output.IsEmpty()) {
+      std::lock_guard lock(world.received_mutex);
+      world.engine_log.emplace_back(*output);
+    }
+    *result = FString();
+  } else {
+    *result = output;
+  }
   return result;
 }
 
@@ -228,6 +240,7 @@ void StopWorld() {
   std::lock_guard lock(world.received_mutex);
   world.received.clear();
   world.messages.clear();
+  world.engine_log.clear();
 }
 
 void SetMapName(const std::string& map_name) {
@@ -265,14 +278,44 @@ void SetCharacterName(AShooterPlayerController* controller, const std::string& n
   controller->character_name = FString(DecodeUtf8(name).c_str());
 }
 
-HostText RunConsoleCommand(AShooterPlayerController* controller, const HostText& command) {
+namespace {
+
+HostText CallConsoleCommand(AShooterPlayerController* controller, const HostText& command,
+                            bool write_to_log) {
   constexpr const char* kName = "AShooterPlayerController.ConsoleCommand(FString&,bool)";
   const auto entry = reinterpret_cast<ConsoleCommandFn>(
       CurrentEntry(kName, reinterpret_cast<void*>(&GameConsoleCommand)));
   FString text(command.c_str());
   FString result;
-  FString* returned = entry(controller, &result, &text, false);
+  FString* returned = entry(controller, &result, &text, write_to_log);
   return HostText(**returned);
+}
+
+}  // namespace
+
+HostText RunConsoleCommand(AShooterPlayerController* controller, const HostText& command) {
+  return CallConsoleCommand(controller, command, true);
+}
+
+HostText RunPluginCommand(AShooterPlayerController* controller, const HostText& command,
+                          bool as_admin) {
+  if (!as_admin) return CallConsoleCommand(controller, command, false);
+  // Put back even when the call throws, so that a failing test never leaves the player an
+  // administrator.
+  const bool was_admin = (controller->flags & (1u << kAdminBit)) != 0;
+  SetAdmin(controller, true);
+  struct PutBack {
+    AShooterPlayerController* controller;
+    bool was_admin;
+    ~PutBack() { SetAdmin(controller, was_admin); }
+  } put_back{controller, was_admin};
+  return CallConsoleCommand(controller, command, false);
+}
+
+std::vector<HostText> TakeEngineLog() {
+  World& world = TheWorld();
+  std::lock_guard lock(world.received_mutex);
+  return std::exchange(world.engine_log, {});
 }
 
 std::vector<ServerMessage> TakeServerMessages() {

@@ -10,6 +10,7 @@
 #include "audit/allow_list.h"
 #include "audit/audit_settings.h"
 #include "audit/audit_text.h"
+#include "audit/plugin_commands.h"
 #include "base/config.h"
 #include "base/url_mask.h"
 #include "journal/journal_settings.h"
@@ -24,7 +25,7 @@ using Pointer = json::json_pointer;
 
 // The keys the plugin reads, at each level.
 const std::vector<std::string> kTopKeys = {"white-list", "admins", "discordwh", "messages",
-                                           "discord",    "rcon",   "journal"};
+                                           "discord",    "rcon",   "journal",   "plugin-commands"};
 const std::vector<std::string> kEntryKeys = {"eosid", "allowed-commands"};
 const std::vector<std::string> kMessagesKeys = {"sender", "blocked"};
 const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify",
@@ -35,6 +36,7 @@ const std::vector<std::string> kDiscordHosts = {"discord.com",        "ptb.disco
                                                 "ptb.discordapp.com", "canary.discordapp.com"};
 const std::vector<std::string> kRconKeys = {"audit"};
 const std::vector<std::string> kJournalKeys = {"enabled", "folder", "keep-days", "day-limit-mib"};
+const std::vector<std::string> kPluginCommandsKeys = {"allowed-commands"};
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -115,6 +117,7 @@ class Checker {
     (void)ReadAuditSettings(config_, problems);
     (void)ReadNotifySettings(config_, problems);
     (void)ReadJournalSettings(config_, problems);
+    (void)ReadPluginCommands(config_, problems);
     for (ConfigProblem& problem : problems) {
       std::string message = std::move(problem.message);
       if (message.rfind("config.json: ", 0) == 0) message.erase(0, 13);
@@ -137,6 +140,7 @@ class Checker {
     if (const auto journal = config_.find("journal"); journal != config_.end()) {
       UnknownKeys(*journal, Pointer("/journal"), kJournalKeys);
     }
+    PluginCommandWords();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
       return a.severity == Severity::kError && b.severity != Severity::kError;
     });
@@ -336,6 +340,25 @@ class Checker {
         return;  // the plugin never reads past it
       }
       TextEntry(element_at, element->get_ref<const std::string&>(), false);
+    }
+  }
+
+  // "plugin-commands": whole command words, as an entry of "admins" grants them (its problems of
+  // shape are the plugin's own, above).
+  void PluginCommandWords() {
+    const auto plugin = config_.find("plugin-commands");
+    if (plugin == config_.end() || !plugin->is_object()) return;
+    const Pointer at("/plugin-commands");
+    UnknownKeys(*plugin, at, kPluginCommandsKeys);
+    const auto words = plugin->find("allowed-commands");
+    if (words == plugin->end()) {
+      Warn(at, "has no \"allowed-commands\": plugins run only what their players may");
+      return;
+    }
+    if (!words->is_array()) return;
+    for (std::size_t i = 0; i < words->size(); ++i) {
+      const json& word = (*words)[i];
+      if (word.is_string()) TextEntry(at / "allowed-commands" / i, word.get<std::string>(), false);
     }
   }
 

@@ -4,6 +4,7 @@
 #include "audit/allow_list.h"
 #include "audit/audit_text.h"
 #include "audit/decision.h"
+#include "audit/plugin_commands.h"
 #include "audit/rule_place.h"
 #include "base/url_mask.h"
 #include "host/host.h"
@@ -29,6 +30,13 @@ std::string Id(const std::string& eos_id) {
 std::string Reason(const json& config, const PartTrace& part, const std::string& eos_id) {
   const std::string word = part.word.empty() ? std::string("the empty command")
                                              : fmt::format("\"{}\"", Typed(part.word));
+  if (part.plugin_entry != kNowhere) {
+    const json& entry = config["plugin-commands"]["allowed-commands"][part.plugin_entry];
+    return fmt::format(
+        "{} is not the player's to run, but plugins may run it for players by "
+        "/plugin-commands/allowed-commands/{} (\"{}\")",
+        word, part.plugin_entry, Configured(entry));
+  }
   if (part.white_list_entry != kNowhere) {
     const json& entry = config["white-list"][part.white_list_entry];
     return fmt::format("{} is white-listed by /white-list/{} (\"{}\")", word, part.white_list_entry,
@@ -64,14 +72,17 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
 }  // namespace
 
 Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
-                    std::string_view command) {
+                    std::string_view command, bool plugin) {
   const AllowList rules(config);
+  std::vector<ConfigProblem> problems;  // the checker's to report
+  const PluginCommands plugin_commands = ReadPluginCommands(config, problems);
   HostText units = host::Utf8ToUtf16<HostChar>(command);  // as the framework decodes it
   units.resize(
       std::char_traits<HostChar>::length(units.c_str()));  // the game's text ends at a zero
   std::vector<PartTrace> trace;
   const Decision decision = DecideCommand(
-      rules, HostView(units), eos_id, [admin] { return admin; }, &trace);
+      rules, HostView(units), eos_id, [admin] { return admin; }, &trace,
+      plugin ? &plugin_commands : nullptr);
 
   Explanation explanation;
   explanation.allowed = decision.allowed;
@@ -82,6 +93,7 @@ Explanation Explain(const nlohmann::json& config, const std::string& eos_id, boo
                                                         : fmt::format("command {} is not allowed",
                                                                       decision.refused_part))
                          : std::string(decision.allowed ? "let through" : "blocked"));
+  if (plugin) explanation.lines.front() += " (run by a plugin for the player)";
   for (std::size_t i = 0; i < trace.size(); ++i) {
     const PartTrace& part = trace[i];
     // A line decided as one part has a second trace only for a comment inside its first word:
@@ -90,7 +102,8 @@ Explanation Explain(const nlohmann::json& config, const std::string& eos_id, boo
                               : i > 0            ? std::string("the console runs ")
                                                  : std::string();
     explanation.lines.push_back(
-        fmt::format("  {}\"{}\": {}", label, Typed(part.text), Reason(config, part, eos_id)));
+        fmt::format("  {}\"{}\": {}{}", label, Typed(part.text), Reason(config, part, eos_id),
+                    plugin && !part.allowed ? "; nor is it a word of \"plugin-commands\"" : ""));
   }
   if (!decision.error.empty()) {
     explanation.lines.push_back(

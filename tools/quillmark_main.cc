@@ -14,11 +14,12 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: quillmark check <config.json>\n"
-    "       quillmark explain --config <config.json> --eos <id> [--admin] <command...>\n"
+    "       quillmark explain --config <config.json> --eos <id> [--admin] [--plugin] <command...>\n"
     "       quillmark journal search [FOLDER...] [--since WHEN] [--until WHEN] [--player TEXT]\n"
     "                                [--eos ID] [--command WORD]\n"
-    "                                [--decision allowed|blocked|audited] [--source console|rcon]\n"
-    "                                [--server LABEL] [--format text|jsonl|csv]\n"
+    "                                [--decision allowed|blocked|audited]\n"
+    "                                [--source console|rcon|plugin] [--server LABEL]\n"
+    "                                [--format text|jsonl|csv]\n"
     "       quillmark journal verify [FOLDER...]\n"
     "       quillmark journal report [FOLDER...] [--since WHEN] [--until WHEN] [--html FILE]\n"
     "WHEN is a date (2026-12-09), a UTC date and time (2026-12-09T13:45) or an age (90m, 12h,\n"

@@ -18,7 +18,7 @@
 // It also offers operators two commands on a configuration file, without a server:
 //
 //   quillmark-sim check <config.json>
-//   quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>
+//   quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] <command...>
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -54,7 +54,8 @@ constexpr char kUsage[] =
     "[--log FILE] [--stats] [--callbacks-on-worker] [--shutdown] [--rcon-port N] "
     "[--rcon-port-file FILE] [MAP?OPTIONS] [server options...]\n"
     "       quillmark-sim check <config.json>\n"
-    "       quillmark-sim explain --config <config.json> --eos <id> [--admin] <command...>\n";
+    "       quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] "
+    "<command...>\n";
 
 // The usage, on standard output when it was asked for (exit status 0), else on the error output
 // (exit status 2).
@@ -245,22 +246,45 @@ class Server {
     AShooterPlayerController* controller = Find(number, command.player);
     if (controller == nullptr) return;
     const HostText text = AsaApi::Tools::Utf8Decode(command.command);
+    Timed([&] { (void)sim::RunConsoleCommand(controller, text); });
+    ShowReceived(command.player);
+    std::fflush(stdout);
+  }
+
+  // As a shop's kit runs its commands; what the call returned is what the plugin reads.
+  void Do(int number, const sim::server::PluginCommand& command) {
+    AShooterPlayerController* controller = Find(number, command.player);
+    if (controller == nullptr) return;
+    const HostText text = AsaApi::Tools::Utf8Decode(command.command);
+    HostText returned;
+    Timed([&] { returned = sim::RunPluginCommand(controller, text, command.admin); });
+    ShowReceived(command.player);
+    std::printf("[game] %s   returned to the plugin: \"%s\"\n", command.player.c_str(),
+                sim::Utf8(returned).c_str());
+    std::fflush(stdout);
+  }
+
+  template <typename Call>
+  void Timed(const Call& call) {
     const auto start = Clock::now();
-    sim::RunConsoleCommand(controller, text);
+    call();
     longest_ = std::max(
         longest_, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
     ++commands_;
+  }
+
+  // What the game's function received, and what its console ran when that is not simply the
+  // whole text.
+  static void ShowReceived(const std::string& player) {
     for (const sim::ReceivedCommand& received : sim::TakeReceivedCommands()) {
-      std::printf("[game] %s ConsoleCommand: \"%s\"\n", command.player.c_str(),
+      std::printf("[game] %s ConsoleCommand: \"%s\"\n", player.c_str(),
                   sim::Utf8(received.command).c_str());
-      // What the console ran, when it is not simply the whole text.
       if (received.parts.size() != 1 || received.parts[0] != received.command) {
         for (const HostText& part : received.parts) {
-          std::printf("[game] %s   ran: \"%s\"\n", command.player.c_str(), sim::Utf8(part).c_str());
+          std::printf("[game] %s   ran: \"%s\"\n", player.c_str(), sim::Utf8(part).c_str());
         }
       }
     }
-    std::fflush(stdout);
   }
 
   void Do(int number, const sim::server::Admin& admin) {

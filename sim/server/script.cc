@@ -105,17 +105,23 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
     // rcon <command>: everything after the one space after the verb.
     return Directive{Rcon{end < line.size() ? std::string(line.substr(end + 1)) : std::string()}};
   }
-  if (verb == "cmd") {
+  if (verb == "cmd" || verb == "plugin-cmd") {
     // cmd <player> <command>: the command is everything after the one space after the player.
+    // plugin-cmd <player> [admin] <command>: the same, after "admin" when it stands there.
     std::size_t player_start = end;
     while (player_start < line.size() && IsBlank(line[player_start])) ++player_start;
     std::size_t player_end = player_start;
     while (player_end < line.size() && !IsBlank(line[player_end])) ++player_end;
-    if (player_start == player_end) return std::string("cmd needs a player");
-    Command command;
-    command.player = std::string(line.substr(player_start, player_end - player_start));
-    if (player_end < line.size()) command.command = std::string(line.substr(player_end + 1));
-    return Directive{command};
+    if (player_start == player_end) return std::string(verb) + " needs a player";
+    const std::string player(line.substr(player_start, player_end - player_start));
+    std::string_view rest =
+        player_end < line.size() ? line.substr(player_end + 1) : std::string_view();
+    if (verb == "cmd") return Directive{Command{player, std::string(rest)}};
+    constexpr std::string_view kAdmin = "admin";
+    const bool admin =
+        rest.starts_with(kAdmin) && (rest.size() == kAdmin.size() || IsBlank(rest[kAdmin.size()]));
+    if (admin) rest = rest.size() == kAdmin.size() ? std::string_view() : rest.substr(6);
+    return Directive{PluginCommand{player, admin, std::string(rest)}};
   }
 
   const auto words = Words(line.substr(start));

@@ -1,8 +1,8 @@
 // The directives of the stand-in server's scripted play, one per line: players joining, typing
-// console commands, gaining or losing the administrator bit, moving, the map changing, RCON
-// requests, the operator replacing config.json or putting an update of the plugin beside it,
-// waiting for webhook posts or for RCON clients, letting time pass, and the server shutting
-// down.
+// console commands, a plugin running commands for them, gaining or losing the administrator bit,
+// moving, the map changing, RCON requests, the operator replacing config.json or putting an update
+// of the plugin beside it, waiting for webhook posts or for RCON clients, letting time pass, and
+// the server shutting down.
 #pragma once
 
 #include <optional>
@@ -23,6 +23,14 @@ struct Join {
 struct Command {
   std::string player;
   std::string command;  // verbatim: may be empty, hold blanks, braces, quotes, any UTF-8
+};
+// A plugin runs `command` for the player as a shop's kit does: on the player's controller with
+// the write-to-log flag false; with `admin`, the administrator bit raised for the call and put
+// back after.
+struct PluginCommand {
+  std::string player;
+  bool admin = false;
+  std::string command;  // verbatim, as cmd's
 };
 struct Admin {
   std::string player;
@@ -69,7 +77,7 @@ struct Repeat {
 struct Nothing {};  // a blank line or a comment
 
 using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, RconWait,
-                               UseConfig, Sleep, Repeat, Update, Shutdown, Crash>;
+                               UseConfig, Sleep, Repeat, Update, Shutdown, Crash, PluginCommand>;
 
 // The directive on `line` (without its line end), or an error message saying what is wrong.
 std::variant<Directive, std::string> ParseDirective(std::string_view line);

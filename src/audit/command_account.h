@@ -9,11 +9,13 @@
 
 namespace quillmark {
 
-enum class CommandSource { kConsole, kRcon };
+// A command typed in a player's console, one sent over RCON, or one that code on the server (a
+// shop's kit, the framework's hidden commands) ran through a player's controller.
+enum class CommandSource { kConsole, kRcon, kPlugin };
 
 struct CommandAccount {
   CommandSource source = CommandSource::kConsole;
-  // A console command's player.
+  // A console command's player (for a plugin's command, the player it was run for).
   std::string player;  // the character name
   std::string eos_id;
   bool admin = false;  // the game's administrator bit when the command was decided
@@ -31,6 +33,7 @@ struct CommandAccount {
   std::size_t refused_part = 0;
   std::size_t parts = 1;
   std::string refused;
+  std::string refused_word;  // the refused part's command word, passwords hidden
 };
 
 }  // namespace quillmark

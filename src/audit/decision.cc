@@ -30,9 +30,11 @@ std::string CommandWord(HostView command) {
 }
 
 Decision DecideCommand(const AllowList& rules, HostView command, std::string_view eos_id,
-                       const std::function<bool()>& admin_bit, std::vector<PartTrace>* trace) {
+                       const std::function<bool()>& admin_bit, std::vector<PartTrace>* trace,
+                       const PluginCommands* plugin) {
   std::optional<bool> admin;
   Decision decision;
+  bool refused = false;
   // White-listed, or granted while the administrator bit is set. The admin search runs even for
   // a white-listed word, so that a broken grant is reported whichever way the command goes.
   const auto passes = [&](HostView part) {
@@ -46,16 +48,26 @@ Decision DecideCommand(const AllowList& rules, HostView command, std::string_vie
       if (!admin) admin = admin_bit();
       allowed = *admin;
     }
-    if (allowed && decision.white_list_entry == kNowhere && decision.grant_entry == kNowhere) {
+    // What the player could not run, a plugin may run for them.
+    const std::size_t plugin_entry = !allowed && plugin != nullptr ? plugin->Entry(word) : kNowhere;
+    allowed = allowed || plugin_entry != kNowhere;
+    if (allowed && decision.white_list_entry == kNowhere && decision.grant_entry == kNowhere &&
+        decision.plugin_entry == kNowhere) {
       decision.white_list_entry = white_list_entry;
-      if (white_list_entry == kNowhere) {
+      decision.plugin_entry = plugin_entry;
+      if (white_list_entry == kNowhere && plugin_entry == kNowhere) {
         decision.grant_entry = grant.entry;
         decision.grant = grant.grant;
       }
     }
+    if (!allowed && !refused) {
+      refused = true;
+      decision.refused_word = word;
+    }
     if (trace != nullptr) {
       trace->push_back({host::Utf16ToUtf8(part.data(), part.size()), word, white_list_entry,
-                        std::move(grant), admin_asked, admin_asked && *admin, allowed});
+                        std::move(grant), admin_asked, admin_asked && *admin, allowed,
+                        plugin_entry});
     }
     return allowed;
   };

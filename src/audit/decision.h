@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audit/allow_list.h"
+#include "audit/plugin_commands.h"
 #include "host/host.h"
 
 namespace quillmark {
@@ -28,6 +29,9 @@ struct Decision {
   std::size_t white_list_entry = kNowhere;
   std::size_t grant_entry = kNowhere;
   std::size_t grant = kNowhere;
+  // Or, for a command a plugin ran, the "plugin-commands" word that let it through.
+  std::size_t plugin_entry = kNowhere;
+  std::string refused_word;  // the command word of the first refused part
 };
 
 // How one part was decided, for those who ask why a command goes through or not.
@@ -39,6 +43,7 @@ struct PartTrace {
   bool admin_asked = false;  // the administrator bit was needed for this part
   bool admin = false;        // and was set
   bool allowed = false;
+  std::size_t plugin_entry = kNowhere;  // the "plugin-commands" word that let a plugin run it
 };
 
 // The command word of a command or a part: its first piece when split at spaces (empty pieces
@@ -52,9 +57,12 @@ std::string CommandWord(HostView command);
 // true (asked only when a grant needs it, at most once). Parts that run nothing (blank, or a
 // comment) are not decided; a line of nothing else is decided as the empty command. A failed
 // admin search grants nothing and says why in `error`. With `trace`, every decided part is
-// described there, in order, up to the first refused one.
+// described there, in order, up to the first refused one. With `plugin`, the command is one a
+// plugin runs for the player: a part the player could not run passes when its word is one of
+// `plugin`'s.
 Decision DecideCommand(const AllowList& rules, HostView command, std::string_view eos_id,
                        const std::function<bool()>& admin_bit,
-                       std::vector<PartTrace>* trace = nullptr);
+                       std::vector<PartTrace>* trace = nullptr,
+                       const PluginCommands* plugin = nullptr);
 
 }  // namespace quillmark

@@ -18,6 +18,9 @@ std::string RulePlace(const nlohmann::json& config, const Decision& decision) {
   if (decision.white_list_entry != kNowhere) {
     return fmt::format("/white-list/{}", decision.white_list_entry);
   }
+  if (decision.plugin_entry != kNowhere) {
+    return fmt::format("/plugin-commands/allowed-commands/{}", decision.plugin_entry);
+  }
   const auto admins = config.find("admins");
   if (decision.grant_entry == kNowhere || admins == config.end()) return {};
   const auto entries = Walk(*admins);

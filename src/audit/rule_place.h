@@ -1,6 +1,6 @@
 // Where in config.json the rule that decided a command stands, as a JSON Pointer: the record of
 // a command names the entry that let it through ("/white-list/0",
-// "/admins/1/allowed-commands/0").
+// "/admins/1/allowed-commands/0", "/plugin-commands/allowed-commands/0").
 #pragma once
 
 #include <cstddef>

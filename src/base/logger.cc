@@ -59,6 +59,10 @@ void LogInfo(const std::string& text) {
   if (const auto& logger = PluginLogger()) logger->info(text);
 }
 
+void LogWarning(const std::string& text) {
+  if (const auto& logger = PluginLogger()) logger->warn(text);
+}
+
 void LogError(const std::string& text) {
   if (const auto& logger = PluginLogger()) logger->error(text);
 }

@@ -24,9 +24,10 @@ std::shared_ptr<spdlog::logger>& PluginLogger();
 // in the logging library's registry. Loading thread, once, before the command handler exists.
 void CreatePluginLogger();
 
-// Write one finished text, as it is (braces included), at level info or error. Any thread;
-// nothing is written before the logger exists.
+// Write one finished text, as it is (braces included), at level info, warning or error. Any
+// thread; nothing is written before the logger exists.
 void LogInfo(const std::string& text);
+void LogWarning(const std::string& text);
 void LogError(const std::string& text);
 // Writes "<what>: <why>" at level error, for a failure caught on a path that must go on; when
 // even that line cannot be made (out of memory), nothing. Any thread.

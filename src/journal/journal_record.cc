@@ -49,8 +49,8 @@ bool IsDeviceName(std::string_view name) {
 std::string CommandRecord(const RecordHead& head, const CommandAccount& account,
                           std::string_view prev) {
   Record record = Head(head);
-  if (account.source == CommandSource::kConsole) {
-    record["source"] = "console";
+  if (account.source != CommandSource::kRcon) {
+    record["source"] = account.source == CommandSource::kPlugin ? "plugin" : "console";
     record["player"] = account.player;
     record["eosid"] = account.eos_id;
     record["admin"] = account.admin;

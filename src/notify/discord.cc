@@ -94,7 +94,11 @@ void PostToDiscord(const NotifySettings& settings, std::string message, Notice n
   static constexpr struct {
     const char* title;
     int colour;
-  } kLooks[] = {{kAllowedTitle, kGreen}, {kBlockedTitle, kRed}, {kRconTitle, kBlue}};
+  } kLooks[] = {{kAllowedTitle, kGreen},
+                {kBlockedTitle, kRed},
+                {kRconTitle, kBlue},
+                {kPluginAllowedTitle, kTeal},
+                {kPluginBlockedTitle, kPurple}};
   const auto& look = kLooks[static_cast<int>(notice)];
   try {
     TheDelivery()->Enqueue(settings.webhook, settings.poster,

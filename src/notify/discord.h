@@ -1,5 +1,6 @@
 // The Discord webhook notifier: one embed per console command, green for a command let through
-// and red for a blocked one, and one per RCON command, blue, delivered to the webhook that
+// and red for a blocked one, teal and purple for those of a command a plugin ran for a player,
+// and one per RCON command, blue, delivered to the webhook that
 // config.json names, in order and without loss (see delivery.h).
 #pragma once
 
@@ -27,7 +28,7 @@ void ReconfigureNotifier(const DeliveryOptions& options);
 void StopNotifier();
 
 // What a notification tells, which sets its embed's title and colour.
-enum class Notice { kAllowed, kBlocked, kRcon };
+enum class Notice { kAllowed, kBlocked, kRcon, kPluginAllowed, kPluginBlocked };
 
 // Queues `message` as the description of an embed titled and coloured by `notice` for the
 // settings' webhook and name; `who` names who sent the command in error lines, `sender` whose

@@ -1,5 +1,6 @@
 // The bodies posted to a Discord webhook: one embed per notification, green for a command let
-// through, red for a blocked one, blue for an RCON command, orange for a gap in the channel; one
+// through, red for a blocked one, teal and purple for the same of a command a plugin ran for a
+// player, blue for an RCON command, orange for a gap in the channel; one
 // post carries one embed, or, when notifications wait, several in order.
 #pragma once
 
@@ -14,10 +15,14 @@ inline constexpr char kAllowedTitle[] = ":white_check_mark: Allowed Command";
 inline constexpr char kBlockedTitle[] = ":x: Blocked Command";
 inline constexpr char kRconTitle[] = ":satellite: RCON Command";
 inline constexpr char kGapTitle[] = ":warning: Commands not shown";
+inline constexpr char kPluginAllowedTitle[] = ":robot: Plugin Command";
+inline constexpr char kPluginBlockedTitle[] = ":no_entry_sign: Blocked Plugin Command";
 inline constexpr int kGreen = 65280;
 inline constexpr int kRed = 16711680;
 inline constexpr int kOrange = 16753920;
 inline constexpr int kBlue = 3447003;
+inline constexpr int kTeal = 1752220;
+inline constexpr int kPurple = 10181046;
 
 // Discord's limits, in characters.
 inline constexpr std::size_t kMaxDescription = 4096;

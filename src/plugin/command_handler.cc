@@ -1,6 +1,8 @@
 // The command handler. Everything it learns about the player and the command is gathered first;
 // only then are the audit line and the notification written, so that a failure part way never
-// leaves a command logged one way and treated another.
+// leaves a command logged one way and treated another. A command that reaches it with the
+// write-to-log flag false was run by code on the server for the player (what a player types
+// comes with the flag true): it is written down as a plugin's.
 #include "plugin/command_handler.h"
 
 #include <cstdint>
@@ -86,6 +88,7 @@ bool HasAdminBit(AShooterPlayerController* controller) {
 
 // The texts of one command as they are shown, every one escaped so that it stays on one line.
 struct Shown {
+  bool plugin = false;  // a plugin ran it for the player
   std::string_view label;
   std::string name;
   std::string eos_id;
@@ -100,20 +103,26 @@ struct Shown {
 // leave. Written piece by piece: it is made on the game thread for every command.
 constexpr std::string_view kPlayerText = "]\n Player: ";
 constexpr std::string_view kExecutedText = ")\nExecuted: ";
+constexpr std::string_view kPluginRanText = ")\nRun by a plugin: ";
 constexpr std::string_view kPositionText = "\nPosition: ";
 
 // Hands the notification to delivery, when one is to be made, with the player as error lines
 // name them. A command let through is not posted when the channel is for blocked ones only.
 // Every text is shown as the audit line has it, Discord's markdown escaped, and counted escaped.
+// The commands plugins run for a player take a share of the queue of their own, never the
+// player's: "plugin for <EOS id>", which no EOS id is.
 void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   if (allowed && settings.blocked_only) return;
   const MarkdownField name(shown.name, kMaxField);
-  if (!AdmitNotification(settings, shown.eos_id, name.text)) return;
+  const std::string sender = shown.plugin ? "plugin for " + shown.eos_id : shown.eos_id;
+  const std::string sender_shown = shown.plugin ? "a plugin for " + name.text : name.text;
+  if (!AdmitNotification(settings, sender, sender_shown)) return;
+  const std::string_view executed = shown.plugin ? kPluginRanText : kExecutedText;
   const MarkdownField label(shown.label, kMaxField);
   const MarkdownField eos_id(shown.eos_id, kMaxField);
   // "(" "[" label "]\n Player: " name " (" eos ")\nExecuted: " command "\nPosition: " pos "\n"
-  const std::size_t fixed = (allowed ? 0 : 1) + 1 + kPlayerText.size() + 2 + kExecutedText.size() +
-                            kPositionText.size() + 1;
+  const std::size_t fixed =
+      (allowed ? 0 : 1) + 1 + kPlayerText.size() + 2 + executed.size() + kPositionText.size() + 1;
   const std::size_t others = fixed + label.characters + name.characters + eos_id.characters +
                              CountCharacters(shown.position);
   const MarkdownField command(shown.command,
@@ -123,16 +132,29 @@ void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
                command.text.size() + shown.position.size());
   if (!allowed) text += '(';
   text.append("[").append(label.text).append(kPlayerText).append(name.text).append(" (");
-  text.append(eos_id.text).append(kExecutedText).append(command.text).append(kPositionText);
+  text.append(eos_id.text).append(executed).append(command.text).append(kPositionText);
   text.append(shown.position).append("\n");
 
   const ShownField plain_name(shown.name, kMaxField);
   const ShownField plain_eos_id(shown.eos_id, kMaxField);
-  std::string player;
-  player.reserve(plain_name.text.size() + plain_eos_id.text.size() + 3);
+  std::string player(shown.plugin ? "a plugin for " : "");
+  player.reserve(player.size() + plain_name.text.size() + plain_eos_id.text.size() + 3);
   player.append(plain_name.text).append(" (").append(plain_eos_id.text).append(")");
-  PostToDiscord(settings, std::move(text), allowed ? Notice::kAllowed : Notice::kBlocked,
-                std::move(player), shown.eos_id, name.text);
+  const Notice notice = shown.plugin ? (allowed ? Notice::kPluginAllowed : Notice::kPluginBlocked)
+                                     : (allowed ? Notice::kAllowed : Notice::kBlocked);
+  PostToDiscord(settings, std::move(text), notice, std::move(player), sender, sender_shown);
+}
+
+// Tells the operator, once per command word under a configuration, which setting lets plugins
+// run a command they were refused: the shop's buyer is not told, and the audit line alone does
+// not say what to change.
+void WarnOfBlockedPluginCommand(const PluginCommands& plugin_commands, const std::string& word) {
+  if (!plugin_commands.FirstBlocked(word)) return;
+  const std::string shown = EscapeForDisplay(word);
+  LogWarning(fmt::format(
+      "A plugin's command {} was blocked; to let plugins run it for players, add \"{}\" to "
+      "\"plugin-commands\".\"allowed-commands\" in config.json",
+      shown.empty() ? std::string("(the empty command)") : shown, shown));
 }
 
 // Tells the player, when config.json says what, that the command was blocked; `refused` is the
@@ -152,11 +174,14 @@ void TellBlockedPlayer(AShooterPlayerController* controller, const std::string& 
 
 // The one account of a console command: who, from where, what, the verdict and its rule.
 CommandAccount GatherAccount(AShooterPlayerController* controller, HostView units,
-                             const Configuration& configuration) {
+                             const Configuration& configuration, CommandSource source) {
   CommandAccount account;
+  account.source = source;
   account.eos_id = EosIdText(controller);
-  const Decision decision = DecideCommand(configuration.allow_list, units, account.eos_id,
-                                          [controller] { return HasAdminBit(controller); });
+  const Decision decision = DecideCommand(
+      configuration.allow_list, units, account.eos_id,
+      [controller] { return HasAdminBit(controller); }, nullptr,
+      source == CommandSource::kPlugin ? &configuration.plugin_commands : nullptr);
   if (!decision.error.empty()) {
     LogError(fmt::format("Error while checking admin command permissions: {}", decision.error));
   }
@@ -172,17 +197,21 @@ CommandAccount GatherAccount(AShooterPlayerController* controller, HostView unit
   account.parts = decision.parts;
   account.refused_part = decision.refused_part;
   if (decision.parts > 1) account.refused = HideSecrets(decision.refused_text, passwords);
+  if (!decision.allowed) account.refused_word = HideSecrets(decision.refused_word, passwords);
   return account;
 }
 
 // Decides the command, writes its audit line, journal record and notification, and empties it
-// when blocked.
-void AuditCommand(AShooterPlayerController* controller, FString& command) {
+// when blocked. The player is told only of a blocked command of their own: a plugin's is the
+// plugin's and the operator's business (a warning says what to change).
+void AuditCommand(AShooterPlayerController* controller, FString& command, CommandSource source) {
   const Configuration& configuration = CurrentConfiguration();
-  const CommandAccount account = GatherAccount(controller, Units(command), configuration);
+  const CommandAccount account = GatherAccount(controller, Units(command), configuration, source);
+  const bool plugin = source == CommandSource::kPlugin;
 
   // The shown texts, every one escaped.
   Shown shown;
+  shown.plugin = plugin;
   shown.name = EscapeForDisplay(account.player);
   shown.position = PositionText(account.x, account.y, account.z);
   shown.label = ShownServerLabel();
@@ -190,15 +219,24 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
   shown.command = EscapeForDisplay(account.command);
 
   if (account.allowed) {
-    LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name, shown.eos_id,
-                        shown.command, shown.position, shown.label));
+    LogInfo(plugin
+                ? fmt::format("Plugin ran {} for player {} ({}) at position {} on {}",
+                              shown.command, shown.name, shown.eos_id, shown.position, shown.label)
+                : fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name,
+                              shown.eos_id, shown.command, shown.position, shown.label));
     JournalCommand(account);
     Notify(configuration.notify, shown, true);
     return;
   }
-  std::string line = fmt::format(
-      "Blocked player {} ({}) from executing {} at position {} on {}, admin: {}", shown.name,
-      shown.eos_id, shown.command, shown.position, shown.label, account.admin);
+  std::string line =
+      plugin
+          ? fmt::format(
+                "Blocked a plugin from executing {} for player {} ({}) at position {} on {}, "
+                "admin: {}",
+                shown.command, shown.name, shown.eos_id, shown.position, shown.label, account.admin)
+          : fmt::format("Blocked player {} ({}) from executing {} at position {} on {}, admin: {}",
+                        shown.name, shown.eos_id, shown.command, shown.position, shown.label,
+                        account.admin);
   std::string refused_part;
   if (account.parts > 1) {
     refused_part = EscapeForDisplay(account.refused);
@@ -206,9 +244,11 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
                         refused_part);
   }
   LogInfo(line);
+  if (plugin) WarnOfBlockedPluginCommand(configuration.plugin_commands, account.refused_word);
   JournalCommand(account);
   command.Empty();
   Notify(configuration.notify, shown, false);
+  if (plugin) return;
   TellBlockedPlayer(controller, configuration.audit.blocked_message,
                     account.parts > 1 ? refused_part : shown.command);
 }
@@ -238,13 +278,16 @@ FString* CommandHandler(AShooterPlayerController* controller, FString* result, F
   const host::CodeOnStack running;  // the call below may unload the plugin
   if (HandlersPassThrough) return SavedConsoleCommand(controller, result, command, write_to_log);
   try {
-    AuditCommand(controller, *command);
+    AuditCommand(controller, *command,
+                 write_to_log ? CommandSource::kConsole : CommandSource::kPlugin);
   } catch (const std::exception& e) {
     BlockAfterFailure(controller, *command, e.what());
   } catch (...) {
     BlockAfterFailure(controller, *command, "unknown error");
   }
-  return SavedConsoleCommand(controller, result, command, true);
+  // The caller's flag goes on: with false the game hands the command's output back to the
+  // caller (a plugin may read it), with true it writes it to the game's log.
+  return SavedConsoleCommand(controller, result, command, write_to_log);
 }
 
 }  // namespace quillmark

@@ -18,8 +18,10 @@ extern ConsoleCommandFn SavedConsoleCommand;
 extern bool HandlersPassThrough;
 
 // The detour. Called by the game on its thread as (controller, result slot, command, write-to-log
-// flag); always calls the saved entry with (controller, result slot, command, true) and returns
-// its result. Lets no exception out: a failure inside blocks the command.
+// flag): the flag is true for what a player types, false for what code on the server runs
+// through the player's controller (a plugin's command). Calls the saved entry with the same
+// arguments, the command emptied when blocked, and returns its result. Lets no exception out: a
+// failure inside blocks the command.
 FString* CommandHandler(AShooterPlayerController* controller, FString* result, FString* command,
                         bool write_to_log);
 

@@ -26,6 +26,7 @@ void UseConfiguration(nlohmann::json document) {
   fresh.notify = ReadNotifySettings(document, problems);
   fresh.journal = ReadJournalSettings(document, problems);
   fresh.allow_list = AllowList(document);
+  fresh.plugin_commands = ReadPluginCommands(document, problems);
   fresh.document = std::move(document);
   Current() = std::move(fresh);
   for (const ConfigProblem& problem : problems) LogError(problem.message);

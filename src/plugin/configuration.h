@@ -4,6 +4,7 @@
 
 #include "audit/allow_list.h"
 #include "audit/audit_settings.h"
+#include "audit/plugin_commands.h"
 #include "host/libraries.h"
 #include "journal/journal_settings.h"
 #include "notify/discord.h"
@@ -13,6 +14,7 @@ namespace quillmark {
 struct Configuration {
   nlohmann::json document;  // null before the plugin starts
   AllowList allow_list;     // built from the document
+  PluginCommands plugin_commands;
   AuditSettings audit;
   NotifySettings notify;
   JournalSettings journal;

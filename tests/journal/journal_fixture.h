@@ -46,8 +46,8 @@ class JournalTest : public ::testing::Test {
     folder_.WriteConfig(R"({"white-list": ["give"], "admins": [{"eosid": ["nobody"],
       "allowed-commands": ["*"]}, {"eosid": [")" +
                         std::string(kAdmin) + R"("], "allowed-commands": ["fly", "ghost"]}],
-      "journal": )" + journal +
-                        "}");
+      "plugin-commands": {"allowed-commands": ["spawndino"]}, "journal": )" +
+                        journal + "}");
     Plugin_Init();
   }
   void Run(const std::string& command) {

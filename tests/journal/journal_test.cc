@@ -30,7 +30,8 @@ TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
   struct Case {
     bool admin;
     const char* command;
-    json expected;  // the fields compared
+    json expected;        // the fields compared
+    bool plugin = false;  // run by a plugin for the player
   };
   const Case cases[] = {
       {false, "GiveItemNum 1 1 0 0", {{"decision", "allowed"}, {"rule", "/white-list/0"}}},
@@ -42,10 +43,21 @@ TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
         {"refused", {{"part", 2}, {"of", 2}, {"command", "DestroyWildDinos"}}}}},
       {true, "EnableCheats hunter2", {{"command", "EnableCheats ***"}, {"rule", nullptr}}},
       {true, "ghost \"a\tb\"", {{"command", "ghost \"a\tb\""}, {"admin", true}}},
+      {false,
+       "SpawnDino x",
+       {{"source", "plugin"}, {"rule", "/plugin-commands/allowed-commands/0"}},
+       true},
+      {true, "ghost", {{"source", "plugin"}, {"rule", "/admins/1/allowed-commands/1"}}, true},
+      {false, "summon x", {{"source", "plugin"}, {"decision", "blocked"}, {"admin", false}}, true},
   };
   for (const Case& c : cases) {
     sim::SetAdmin(player_, c.admin);
-    Run(c.command);
+    if (c.plugin) {
+      (void)sim::RunPluginCommand(player_, Host(c.command));
+      (void)sim::TakeReceivedCommands();
+    } else {
+      Run(c.command);
+    }
   }
   (void)sim::RunRconCommand(Host("ListPlayers"));
   Plugin_Unload();
@@ -60,7 +72,9 @@ TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
     const json& record = records[i + 1];
     SCOPED_TRACE(cases[i].command);
     EXPECT_EQ(record["server"], kLabel);
-    EXPECT_EQ(record["source"], "console");
+    if (!cases[i].expected.contains("source")) {
+      EXPECT_EQ(record["source"], "console");
+    }
     EXPECT_EQ(record["player"], "Mia");
     EXPECT_EQ(record["eosid"], kAdmin);
     EXPECT_EQ(record["position"], json::parse("[1.5,-20.25,300.0]"));

@@ -378,11 +378,15 @@ TEST_F(CommandHandlerTest, AFailureAnywhereFailsClosed) {
   EXPECT_GE(failures_seen, 2);  // the handler's own: the EOS id and the name
 }
 
-TEST_F(CommandHandlerTest, ReturnsWhatTheGameReturned) {
+// A typed command reaches the game with the flag true, so that its output goes to the game's log
+// (a plugin's, with the flag false, gets its output back: see plugin_command_test.cc).
+TEST_F(CommandHandlerTest, TypedCommandsWriteTheirOutputToTheGamesLog) {
   UseConfiguration({{"white-list", {"give"}}});
   auto* player = Join("E1", false);
-  EXPECT_EQ(Run(player, "give 1").result, "Command executed");
+  EXPECT_EQ(Run(player, "give 1").result, "");
+  EXPECT_EQ(sim::TakeEngineLog(), std::vector<HostText>{HOST_TEXT("Command executed")});
   EXPECT_EQ(Run(player, "fly").result, "");
+  EXPECT_TRUE(sim::TakeEngineLog().empty());  // blocked: the game ran nothing
 }
 
 // Chained commands: the console runs every part, so every part is decided; one refused part

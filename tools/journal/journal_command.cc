@@ -89,8 +89,8 @@ std::optional<Options> ReadOptions(const std::vector<std::string>& args,
       }
       query.decision = value;
     } else if (arg == "--source") {
-      if (value != "console" && value != "rcon") {
-        error = "--source is console or rcon, not " + value;
+      if (value != "console" && value != "rcon" && value != "plugin") {
+        error = "--source is console, rcon or plugin, not " + value;
         return std::nullopt;
       }
       query.source = value;
