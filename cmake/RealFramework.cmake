@@ -25,6 +25,7 @@ add_library(quillmark SHARED
   src/audit/audit_text.cc
   src/audit/command_line.cc
   src/audit/decision.cc
+  src/audit/plugin_commands.cc
   src/audit/position.cc
   src/audit/rule_place.cc
   src/audit/allow_list.cc

@@ -15,7 +15,7 @@ import tempfile
 
 import jsonschema
 
-AUDITED = ("] Player ", "] Blocked player ", "] RCON client ")
+AUDITED = ("] Player ", "] Blocked player ", "] RCON client ", "] Plugin ran ", "] Blocked a plugin ")
 
 
 def verify(tool, folder):

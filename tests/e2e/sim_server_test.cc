@@ -38,6 +38,9 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
       "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
       "\xE4\xBD\xA0\xE5\xA5\xBD";
   const std::string mia_at = " at position X=-12.500 Y=3.000 Z=1000000.000 on Demo";
+  const std::string kKit =
+      "SpawnDino \"Blueprint'/Game/PrimalEarth/Dinos/Raptor/"
+      "Raptor_Character_BP.Raptor_Character_BP'\" 500 0 0 35";
   EXPECT_EQ(
       play.log,
       (std::vector<std::string>{
@@ -57,6 +60,13 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
           "from executing give 1|DestroyWildDinos at position X=1500.250 Y=-320.000 "
           "Z=12.125 on Demo, admin: false, refused part 2 of 2: DestroyWildDinos",
           "[ASA:Quillmark][info] Player " + mia + " executed EnableCheats ***" + mia_at,
+          "[ASA:Quillmark][info] Plugin ran " + kKit + " for player " + mia + mia_at,
+          "[ASA:Quillmark][info] Blocked a plugin from executing Summon Raptor_Character_BP_C for "
+          "player Rex Smith (0002feedfacecafebeef000000000001) at position X=1500.250 "
+          "Y=-320.000 Z=12.125 on Demo, admin: false",
+          "[ASA:Quillmark][warning] A plugin's command summon was blocked; to let plugins run it "
+          "for players, add \"summon\" to \"plugin-commands\".\"allowed-commands\" in "
+          "config.json",
           "[ASA:Quillmark][info] RCON client #1 (127.0.0.1:49152) executed ListPlayers on Demo",
           "[ASA:Quillmark][info] RCON client #1 (127.0.0.1:49152) executed quillmark.reload on "
           "Demo",
@@ -76,7 +86,10 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
       (std::vector<std::string>{
           "rex ConsoleCommand: \"GiveItemNum 121 1 0 0\"", "mia ConsoleCommand: \"fly\"",
           "mia ConsoleCommand: \"\"", "mia ConsoleCommand: \"\"", "zo\xC3\xA9 ConsoleCommand: \"\"",
-          "rex ConsoleCommand: \"\"", "mia ConsoleCommand: \"EnableCheats hunter2\""}));
+          "rex ConsoleCommand: \"\"", "mia ConsoleCommand: \"EnableCheats hunter2\"",
+          "mia ConsoleCommand: \"" + kKit + "\"",
+          "mia   returned to the plugin: \"Command executed\"", "rex ConsoleCommand: \"\"",
+          "rex   returned to the plugin: \"\""}));
   // Every embed arrives, in the order of the commands, at Discord's own limits.
   for (const json& post : Posts()) EXPECT_EQ(post["username"], "Quillmark Audit");
   std::vector<std::string> titles;
@@ -88,16 +101,18 @@ TEST_F(SimServerTest, TheExamplePlayEndToEnd) {
   const std::string allowed = ":white_check_mark: Allowed Command";
   const std::string blocked = ":x: Blocked Command";
   const std::string rcon = ":satellite: RCON Command";
-  EXPECT_EQ(titles, (std::vector<std::string>{allowed, allowed, blocked, blocked, blocked, blocked,
-                                              allowed, rcon, rcon}));
-  ASSERT_EQ(descriptions.size(), 9u);
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{allowed, allowed, blocked, blocked, blocked, blocked, allowed,
+                                      ":robot: Plugin Command",
+                                      ":no_entry_sign: Blocked Plugin Command", rcon, rcon}));
+  ASSERT_EQ(descriptions.size(), 11u);
   EXPECT_EQ(descriptions[4],
             "([Demo]\n Player: Zo\xC3\xA9 (0002c0ffee0000000000000000000042)\nExecuted: " +
                 kZoeSays + "\nPosition: X=0.000 Y=0.000 Z=0.000\n");
   EXPECT_EQ(descriptions[6], "[Demo]\n Player: " + mia +
                                  "\nExecuted: EnableCheats \\*\\*\\*\nPosition: X=-12.500 Y=3.000 "
                                  "Z=1000000.000\n");
-  EXPECT_EQ(descriptions[7],
+  EXPECT_EQ(descriptions[9],
             "[Demo]\nRCON client: \\#1 \\(127.0.0.1\\:49152\\)\nExecuted: ListPlayers\n");
   for (const auto& post : receiver_.Requests()) {
     EXPECT_EQ(post.body.find("hunter2"), std::string::npos);

@@ -49,6 +49,21 @@ TEST(ScriptTest, CommandIsTheRestOfTheLineVerbatim) {
   EXPECT_EQ(Parse<Command>("cmd zo\xC3\xA9 caf\xC3\xA9").player, "zo\xC3\xA9");
 }
 
+TEST(ScriptTest, PluginCommandTakesAdminThenTheRestVerbatim) {
+  const PluginCommand plain = Parse<PluginCommand>("plugin-cmd mia GiveItem \"x y\" 1");
+  EXPECT_EQ(plain.player, "mia");
+  EXPECT_FALSE(plain.admin);
+  EXPECT_EQ(plain.command, "GiveItem \"x y\" 1");
+  const PluginCommand admin = Parse<PluginCommand>("plugin-cmd mia admin  SpawnDino x");
+  EXPECT_TRUE(admin.admin);
+  EXPECT_EQ(admin.command, " SpawnDino x");
+  EXPECT_TRUE(Parse<PluginCommand>("plugin-cmd mia admin").admin);
+  EXPECT_EQ(Parse<PluginCommand>("plugin-cmd mia admin").command, "");
+  EXPECT_FALSE(Parse<PluginCommand>("plugin-cmd mia administer x").admin);
+  EXPECT_EQ(Parse<PluginCommand>("plugin-cmd mia administer x").command, "administer x");
+  EXPECT_EQ(Error("plugin-cmd"), "plugin-cmd needs a player");
+}
+
 TEST(ScriptTest, OtherDirectives) {
   EXPECT_TRUE(Parse<Admin>("admin rex on").on);
   EXPECT_FALSE(Parse<Admin>("admin rex off").on);

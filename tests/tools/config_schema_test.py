@@ -37,6 +37,9 @@ REFUSED = {
     "a journal kept for negative days": {"journal": {"keep-days": -1}},
     "a journal folder that is empty": {"journal": {"folder": ""}},
     "a misspelt journal key": {"journal": {"keepdays": 30}},
+    "plugin commands as a list": {"plugin-commands": ["giveitem"]},
+    "a plugin command that is not text": {"plugin-commands": {"allowed-commands": [1]}},
+    "a plugin command with its arguments": {"plugin-commands": {"allowed-commands": ["give 1"]}},
 }
 
 

@@ -49,6 +49,41 @@ TEST(ExplainTest, NamesTheDecidingRule) {
   }
 }
 
+// With --plugin, the question is asked of a command a plugin runs for the player: the player's
+// own rules first, then "plugin-commands"; without it "plugin-commands" counts for nothing.
+TEST(ExplainTest, AsksForAPluginsCommand) {
+  const json config = json::parse(R"({
+    "white-list": ["say"],
+    "admins": [{"eosid": ["rex"], "allowed-commands": ["fly"]}],
+    "plugin-commands": {"allowed-commands": ["GiveItem", "fly"]}})");
+  struct Case {
+    const char* command;
+    bool admin;
+    bool plugin;
+    bool allowed;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"giveitem 1", false, true, true,
+       "let through (run by a plugin for the player)\n  \"giveitem 1\": \"giveitem\" is not the "
+       "player's to run, but plugins may run it for players by "
+       "/plugin-commands/allowed-commands/0 (\"GiveItem\")"},
+      {"giveitem 1", false, false, false, "no entry of \"admins\" that names rex grants it\n"},
+      {"fly", true, true, true, "\"fly\" is granted to rex by /admins/0"},
+      {"fly", false, true, true, "/plugin-commands/allowed-commands/1"},
+      {"say hi|spawndino", false, true, false,
+       "2. \"spawndino\": \"spawndino\" is not white-listed, and no entry of \"admins\" that "
+       "names rex grants it; nor is it a word of \"plugin-commands\""},
+  };
+  for (const Case& c : cases) {
+    const Explanation explanation = Explain(config, "rex", c.admin, c.command, c.plugin);
+    std::string text;
+    for (const std::string& line : explanation.lines) text.append(line).append("\n");
+    EXPECT_EQ(explanation.allowed, c.allowed) << c.command << "\n" << text;
+    EXPECT_NE(text.find(c.says), std::string::npos) << c.command << "\n" << text;
+  }
+}
+
 // What the dry run prints never shows the admin password, in any form the console runs, nor a
 // webhook's token that the file holds; command words are shown as typed, in any language.
 TEST(ExplainTest, ShowsWordsAsTypedAndHidesWhatIsSecret) {
