@@ -114,8 +114,14 @@ constexpr std::string_view kPositionText = "\nPosition: ";
 void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   if (allowed && settings.blocked_only) return;
   const MarkdownField name(shown.name, kMaxField);
-  const std::string sender = shown.plugin ? "plugin for " + shown.eos_id : shown.eos_id;
-  const std::string sender_shown = shown.plugin ? "a plugin for " + name.text : name.text;
+  std::string plugin_sender;
+  std::string plugin_shown;
+  if (shown.plugin) {
+    plugin_sender = "plugin for " + shown.eos_id;
+    plugin_shown = "a plugin for " + name.text;
+  }
+  const std::string_view sender = shown.plugin ? plugin_sender : std::string_view(shown.eos_id);
+  const std::string_view sender_shown = shown.plugin ? plugin_shown : std::string_view(name.text);
   if (!AdmitNotification(settings, sender, sender_shown)) return;
   const std::string_view executed = shown.plugin ? kPluginRanText : kExecutedText;
   const MarkdownField label(shown.label, kMaxField);
@@ -142,7 +148,8 @@ void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   player.append(plain_name.text).append(" (").append(plain_eos_id.text).append(")");
   const Notice notice = shown.plugin ? (allowed ? Notice::kPluginAllowed : Notice::kPluginBlocked)
                                      : (allowed ? Notice::kAllowed : Notice::kBlocked);
-  PostToDiscord(settings, std::move(text), notice, std::move(player), sender, sender_shown);
+  PostToDiscord(settings, std::move(text), notice, std::move(player), std::string(sender),
+                std::string(sender_shown));
 }
 
 // Tells the operator, once per command word under a configuration, which setting lets plugins
