@@ -1,5 +1,6 @@
 """Prints the benchmark table from Google Benchmark's JSON: one row per case, with the median over
-the repetitions of each figure, and whether the case meets its budget."""
+the repetitions of each figure, how far the repetitions' figures lie apart (the slowest run's less
+the fastest's, against the median), and whether the case meets its budget."""
 import json
 import statistics
 import sys
@@ -75,14 +76,21 @@ def main():
         values = [r[key] for r in runs.get(name, []) if key in r]
         return statistics.median(values) if values else None
 
-    def per_command(name):  # ns: the median command where timed one by one, else the mean
-        return median(name, "p50_ns") or median(name, "real_time")
+    def figure(run):  # ns: the median command where timed one by one, else the mean
+        return run.get("p50_ns") or run["real_time"]
+
+    def per_command(name):
+        return statistics.median(figure(r) for r in runs[name])
+
+    def spread(name):  # how far the runs' figures lie apart, against their median
+        values = [figure(r) for r in runs[name]]
+        return (max(values) - min(values)) / statistics.median(values)
 
     context = report["context"]
     print(f"{context['num_cpus']} × {context['mhz_per_cpu']} MHz, {context['library_build_type']}"
           f" benchmark library, {len(next(iter(runs.values())))} runs per case\n")
-    print("| case | median | p99 | max | FMemory calls | budget | met |")
-    print("| --- | ---: | ---: | ---: | ---: | --- | --- |")
+    print("| case | median | runs apart | p99 | max | FMemory calls | budget | met |")
+    print("| --- | ---: | ---: | ---: | ---: | ---: | --- | --- |")
     for name, what, budget in ROWS:
         if name not in runs:
             continue
@@ -90,21 +98,26 @@ def main():
         p99 = median(name, "p99_ns")
         top = median(name, "max_ns")
         calls = median(name, "FMemory/cmd")
+        # What the case is compared with; no verdict when that was not measured in this run.
         met = ""
-        if budget and budget.endswith("journal floor") and JOURNAL_FLOOR in runs:
-            ratio = value / per_command(JOURNAL_FLOOR)
-            met = f"{'yes' if ratio <= JOURNAL_RATIO else 'NO'} ({ratio:.2f} ×)"
-        elif budget and name in BASE:
-            ratio = value / per_command(BASE[name])
-            met = f"{'yes' if ratio <= 1.5 else 'NO'} ({ratio:.2f} ×)"
-        elif budget and FLOOR in runs:
+        if not budget:
+            pass
+        elif budget.endswith("journal floor"):
+            if JOURNAL_FLOOR in runs:
+                ratio = value / per_command(JOURNAL_FLOOR)
+                met = f"{'yes' if ratio <= JOURNAL_RATIO else 'NO'} ({ratio:.2f} ×)"
+        elif name in BASE:
+            if BASE[name] in runs:
+                ratio = value / per_command(BASE[name])
+                met = f"{'yes' if ratio <= 1.5 else 'NO'} ({ratio:.2f} ×)"
+        elif FLOOR in runs:
             floor = per_command(FLOOR)
             ratio = value / floor
             ok = ratio <= FLOOR_RATIO and (p99 is None or "p99" not in budget
                                            or p99 < P99_RATIO * floor)
             met = f"{'yes' if ok else 'NO'} ({ratio:.2f} ×)"
         cell = lambda ns: "" if ns is None else f"{ns / 1000:.2f} µs" if ns >= 1000 else f"{ns:.0f} ns"
-        print(f"| {what} | {cell(value)} | {cell(p99)} | {cell(top)} | "
+        print(f"| {what} | {cell(value)} | {spread(name):.0%} | {cell(p99)} | {cell(top)} | "
               f"{'' if calls is None else f'{calls:g}'} | {budget or ''} | {met} |")
 
 

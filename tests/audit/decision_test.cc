@@ -10,6 +10,7 @@
 #include <string>
 
 #include "audit/audit_text.h"
+#include "audit/rule_place.h"
 #include "support/allow_list_walk.h"
 #include "support/config_generator.h"
 
@@ -120,3 +121,33 @@ TEST(DecisionTest, OnAsciiCommandsEveryConfigurationDecidesAsBefore) {
 
 }  // namespace
 }  // namespace quillmark
+
+// The place of the rule that let a command through, for every shape "admins" and
+// "allowed-commands" can take as the allow-list walks them; nothing when the entry is gone.
+TEST(RulePlaceTest, NamesTheGrantingEntryInEveryShapeTheListIsWalkedIn) {
+  struct Case {
+    const char* config;
+    std::size_t entry;
+    std::size_t grant;
+    const char* place;
+  };
+  const Case cases[] = {
+      {R"({"admins": [{}, {"allowed-commands": ["a", "b"]}]})", 1, 1,
+       "/admins/1/allowed-commands/1"},
+      {R"({"admins": {"b~/x": {}, "a": {"allowed-commands": {"k": "fly"}}}})", 0, 0,
+       "/admins/a/allowed-commands/k"},
+      {R"({"admins": {"b~/x": {"allowed-commands": "fly"}, "a": {}}})", 1, 0,
+       "/admins/b~0~1x/allowed-commands"},
+      {R"({"admins": [{"allowed-commands": ["a"]}]})", 1, 0, ""},
+      {R"({"admins": {"a": {"allowed-commands": ["a"]}}})", 1, 0, ""},
+      {R"({"admins": null})", 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.config);
+    quillmark::Decision decision;
+    decision.allowed = true;
+    decision.grant_entry = c.entry;
+    decision.grant = c.grant;
+    EXPECT_EQ(quillmark::RulePlace(nlohmann::json::parse(c.config), decision), c.place);
+  }
+}

@@ -1,13 +1,17 @@
 // Hostile text through the whole system: chained commands, names and arguments in any language,
 // ids that only look alike, a server label and names holding line breaks and invisible
 // formatting, oversized fields, and configuration files built to cost time and memory. What is
-// checked is what the game ran, the audit lines and the embeds.
+// checked is what the game ran, the audit lines, the embeds and the journal's records, each
+// record against its audit line.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include "audit/audit_text.h"
+#include "audit/position.h"
 #include "e2e/stand_in.h"
 #include "notify/markdown.h"
+#include "support/journal_files.h"
 
 namespace {
 
@@ -23,7 +27,82 @@ class HostileTextTest : public quillmark::testing::StandInTest {
     for (const json& embed : Embeds()) descriptions.push_back(embed["description"]);
     return descriptions;
   }
+
+  // The journal's command records, each checked against the play's audit lines: one record per
+  // audit line of a command, in the same order, whose texts (as typed, the passwords hidden,
+  // JSON-escaped only), escaped as the audit line escapes them, make that very line. Every label
+  // folder's chain holds.
+  std::vector<json> JournalOf(const Play& play) {
+    std::vector<json> commands;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder_.PluginDir() / "journal", error), end;
+         !error && it != end; it.increment(error)) {
+      const std::vector<std::string> lines = quillmark::testing::JournalLines(it->path());
+      EXPECT_EQ(quillmark::testing::ChainBreak(lines), "") << it->path();
+      for (json& record : quillmark::testing::Records(lines)) {
+        if (record.contains("source")) commands.push_back(std::move(record));
+      }
+    }
+    std::vector<std::string> audited;
+    for (const std::string& line : play.log) {
+      for (const char* kind : {"Player ", "Blocked player ", "RCON client "}) {
+        if (line.rfind(std::string("[ASA:Quillmark][info] ") + kind, 0) == 0) {
+          audited.push_back(line);
+        }
+      }
+    }
+    EXPECT_EQ(commands.size(), audited.size()) << play.out;
+    for (std::size_t i = 0; i < std::min(commands.size(), audited.size()); ++i) {
+      const json& record = commands[i];
+      EXPECT_EQ(AuditLineOf(record), audited[i]) << record.dump();
+      // A rule names what let a console command through; nothing let a blocked one through.
+      const bool blocked = record["decision"] == "blocked";
+      EXPECT_EQ(record.contains("rule") && record["rule"].is_string(),
+                record["source"] == "console" && !blocked)
+          << record.dump();
+    }
+    return commands;
+  }
+
+  // The audit line of a command's record.
+  static std::string AuditLineOf(const json& record) {
+    const auto shown = [](const json& text) {
+      return quillmark::EscapeForDisplay(text.get<std::string>());
+    };
+    const std::string on = " on " + shown(record["server"]);
+    const std::string command = shown(record["command"]);
+    std::string line = "[ASA:Quillmark][info] ";
+    if (record["source"] == "rcon") {
+      if (record["decision"] != "audited") return "an RCON record " + record.dump();
+      line += "RCON client " + record["client"].get<std::string>();  // named as the line names it
+      if (!record.contains("packet-type")) return line + " executed " + command + on;
+      return line + " sent " + command + " as a packet of type " + record["packet-type"].dump() +
+             on;
+    }
+    const json& position = record["position"];
+    const std::string at =
+        " at position " + quillmark::PositionText(position[0], position[1], position[2]) + on;
+    const std::string who = shown(record["player"]) + " (" + shown(record["eosid"]) + ")";
+    if (record["decision"] == "allowed")
+      return line + "Player " + who + " executed " + command + at;
+    if (record["decision"] != "blocked") return "a console record " + record.dump();
+    line += "Blocked player " + who + " from executing " + command + at +
+            ", admin: " + record["admin"].dump();
+    if (record.contains("refused")) {
+      const json& refused = record["refused"];
+      line += ", refused part " + refused["part"].dump() + " of " + refused["of"].dump() + ": " +
+              shown(refused["command"]);
+    }
+    return line;
+  }
 };
+
+// One text of each command record.
+std::vector<std::string> Texts(const std::vector<json>& records, const char* key) {
+  std::vector<std::string> texts;
+  for (const json& record : records) texts.push_back(record.value(key, ""));
+  return texts;
+}
 
 TEST_F(HostileTextTest, EveryPartIsDecidedAndEveryTextArrivesWholeAndOnOneLine) {
   WriteConfig({{"white-list", {"give", "say"}},
@@ -83,6 +162,17 @@ TEST_F(HostileTextTest, EveryPartIsDecidedAndEveryTextArrivesWholeAndOnOneLine) 
   EXPECT_TRUE(
       has("([Lab\\\\x0Ael\\\\x1B]\n Player: Eve\\\\u{202E}gnp.exe "
           "(\xC3\xA9\xC3\x89\xE6\xBC\xA2)\nExecuted: fly\nPosition: X=0.000 Y=0.000 Z=0.000\n"));
+  // The journal keeps every text as typed: the carriage return, the bidirectional control and
+  // the label's line break and escape are characters of its JSON texts, not the line's escapes.
+  const std::vector<json> journal = JournalOf(play);
+  EXPECT_EQ(Texts(journal, "command"),
+            (std::vector<std::string>{"give|DestroyWildDinos", "give \"a|b\"", "fly|fly",
+                                      "give 1\rDestroyWildDinos", "give 1|// DestroyWildDinos",
+                                      "say " + languages, "fly"}));
+  EXPECT_EQ(Texts(journal, "player"),
+            (std::vector<std::string>{languages, languages, "Ada", languages, languages, languages,
+                                      "Eve\xE2\x80\xAEgnp.exe"}));
+  for (const json& record : journal) EXPECT_EQ(record["server"], "Lab\nel\x1B");
 }
 
 // Discord's markdown in a name, a command or the label is shown as typed in the embed, never
@@ -104,6 +194,11 @@ TEST_F(HostileTextTest, MarkdownInNamesAndCommandsShowsAsTyped) {
                 "\\|\\|x\\|\\| (0002aa)\nExecuted: say \\*\\*b\\*\\* \\~\\~s\\~\\~ \\`c\\` \\> q "
                 "\\<\\@&1\\> \\<\\#2\\> \\@everyone \\:smile\\: \\# h \\-\\# t\nPosition: X=0.000 "
                 "Y=0.000 Z=0.000\n"});
+  // The journal is no embed: no markdown escapes there.
+  const std::vector<json> journal = JournalOf(play);
+  EXPECT_EQ(Texts(journal, "command"), std::vector<std::string>{said});
+  EXPECT_EQ(Texts(journal, "player"), std::vector<std::string>{name});
+  EXPECT_EQ(Texts(journal, "server"), std::vector<std::string>{"`Lab`"});
 }
 
 // The password behind any blank the console skips, the server's own password after any command,
@@ -147,6 +242,49 @@ TEST_F(HostileTextTest, NoBlankHidesAPasswordAndNoInvisibleCharacterHidesInAWord
     for (const std::string& line : lines)
       EXPECT_EQ(line.find("hunter2"), std::string::npos) << line;
   }
+  // The journal hides the passwords where the line does, and keeps the blanks as typed.
+  const std::vector<json> journal = JournalOf(play);
+  EXPECT_EQ(Texts(journal, "command"),
+            (std::vector<std::string>{"\vEnableCheats ***",
+                                      "\xE3\x80\x80\xC2\xA0"
+                                      "EnableCheats ***",
+                                      "EnableCheat ***", "say the pw: ***",
+                                      "Destroy\xE2\x81\xA0WildDinos"}));
+  for (const json& record : journal) {
+    EXPECT_EQ(record.dump().find("hunter2"), std::string::npos) << record.dump();
+  }
+}
+
+// Texts that spell the audit line's own escapes, quotes and backslashes, from a player and over
+// RCON: the audit line cannot tell a typed "\x0D" from a carriage return, the journal can, for
+// its texts are JSON's and nothing more. The server's password is hidden in both alike.
+TEST_F(HostileTextTest, TheJournalTellsTypedEscapesFromTheCharactersTheLineEscapes) {
+  WriteConfig({{"discordwh", ""}, {"white-list", {"say", "ServerChat"}}});
+  const Play play =
+      Run("join rex eos=E\\1 name=Rex\\x0DSmith\xE2\x80\xA8 pos=-0.5,1e6,3.25\n"
+          "cmd rex say \"quoted\" \\back\\slash\ttab\x7F\n"
+          "cmd rex say \\u{202E}\xE2\x80\xAE|EnableCheats hunter2\n"
+          "rcon ServerChat pw: hunter2 \"q\" \\ \xE2\x81\xA6\x1B[31m\n"
+          "rcon EnableCheats\thunter2\n",
+          {"TheIsland_WP?listen?ServerAdminPassword=hunter2", "-serverkey=Lab\\x0A"});
+  EXPECT_EQ(play.exit_code, 0) << play.err;
+  const std::vector<json> journal = JournalOf(play);
+  ASSERT_EQ(journal.size(), 4u) << play.out;
+  EXPECT_EQ(
+      Texts(journal, "command"),
+      (std::vector<std::string>{
+          "say \"quoted\" \\back\\slash\ttab\x7F", "say \\u{202E}\xE2\x80\xAE|EnableCheats ***",
+          "ServerChat pw: *** \"q\" \\ \xE2\x81\xA6\x1B[31m", "EnableCheats ***"}));
+  EXPECT_EQ(Texts(journal, "source"),
+            (std::vector<std::string>{"console", "console", "rcon", "rcon"}));
+  EXPECT_EQ(journal[1]["refused"], (json{{"part", 2}, {"of", 2}, {"command", "EnableCheats ***"}}));
+  for (const json& record : journal) {
+    EXPECT_EQ(record["server"], "Lab\\x0A");
+    EXPECT_EQ(record.dump().find("hunter2"), std::string::npos) << record.dump();
+  }
+  EXPECT_EQ(journal[0]["player"], "Rex\\x0DSmith\xE2\x80\xA8");
+  EXPECT_EQ(journal[0]["eosid"], "E\\1");
+  EXPECT_EQ(journal[0]["position"], (json{-0.5, 1e6, 3.25}));
 }
 
 // Fields too long for one embed are cut, each marked, so that the embed always shows who, what
@@ -170,6 +308,12 @@ TEST_F(HostileTextTest, OversizedFieldsLeaveTheEmbedWhole) {
   EXPECT_NE(description.find("\nExecuted: say sss"), std::string::npos);
   EXPECT_NE(description.find("s\xE2\x80\xA6\nPosition: X=1.000 Y=2.000 Z=3.000\n"),
             std::string::npos);
+  // Nor does the journal cut anything.
+  const std::vector<json> journal = JournalOf(play);
+  ASSERT_EQ(journal.size(), 1u);
+  EXPECT_EQ(journal[0]["player"], name);
+  EXPECT_EQ(journal[0]["eosid"], id);
+  EXPECT_EQ(journal[0]["command"], "say " + std::string(5000, 's'));
 }
 
 // Escapes count in Discord's limit, and a cut field never ends in half an escape.
