@@ -26,6 +26,7 @@
 #include "notify/discord.h"
 #include "notify/markdown.h"
 #include "plugin/configuration.h"
+#include "plugin/permissions.h"
 #include "plugin/shown_field.h"
 
 namespace quillmark {
@@ -155,8 +156,10 @@ CommandAccount GatherAccount(AShooterPlayerController* controller, HostView unit
                              const Configuration& configuration) {
   CommandAccount account;
   account.eos_id = EosIdText(controller);
-  const Decision decision = DecideCommand(configuration.allow_list, units, account.eos_id,
-                                          [controller] { return HasAdminBit(controller); });
+  const Decision decision = DecideCommand(
+      configuration.allow_list, units, account.eos_id,
+      [controller] { return HasAdminBit(controller); }, nullptr,
+      [&account] { return PermissionsGroups(account.eos_id); });
   if (!decision.error.empty()) {
     LogError(fmt::format("Error while checking admin command permissions: {}", decision.error));
   }
@@ -169,6 +172,7 @@ CommandAccount GatherAccount(AShooterPlayerController* controller, HostView unit
   account.command = HideSecrets(host::Utf16ToUtf8(units.data(), units.size()), passwords);
   account.allowed = decision.allowed;
   account.rule = RulePlace(configuration.document, decision);
+  if (!account.rule.empty()) account.group = decision.grant_group;
   account.parts = decision.parts;
   account.refused_part = decision.refused_part;
   if (decision.parts > 1) account.refused = HideSecrets(decision.refused_text, passwords);
