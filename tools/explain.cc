@@ -43,8 +43,10 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
     const std::string entry_at = WalkPlace(admins, grant.entry, "/admins");
     const std::string grant_at = WalkPlace(commands, grant.grant, entry_at + "/allowed-commands");
     return fmt::format(
-        "{} is granted to {} by {} (\"{}\" at {}), {}", word, Id(eos_id), MaskUrlsIn(entry_at),
+        "{} is granted to {} by {} (\"{}\" at {}){}, {}", word, Id(eos_id), MaskUrlsIn(entry_at),
         Configured(granting), MaskUrlsIn(grant_at),
+        grant.group.empty() ? std::string()
+                            : fmt::format(" through the group {}", EscapeForDisplay(grant.group)),
         part.admin ? "and the administrator bit is set" : "but the administrator bit is off");
   }
   std::string reason =
@@ -64,14 +66,15 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
 }  // namespace
 
 Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
-                    std::string_view command) {
+                    std::string_view command, const std::vector<std::string>& groups) {
   const AllowList rules(config);
   HostText units = host::Utf8ToUtf16<HostChar>(command);  // as the framework decodes it
   units.resize(
       std::char_traits<HostChar>::length(units.c_str()));  // the game's text ends at a zero
   std::vector<PartTrace> trace;
   const Decision decision = DecideCommand(
-      rules, HostView(units), eos_id, [admin] { return admin; }, &trace);
+      rules, HostView(units), eos_id, [admin] { return admin; }, &trace,
+      [&groups] { return std::optional<std::vector<std::string>>(groups); });
 
   Explanation explanation;
   explanation.allowed = decision.allowed;

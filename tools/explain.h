@@ -16,8 +16,9 @@ struct Explanation {
   std::vector<std::string> lines;  // the verdict, then one line per decided part
 };
 
-// Decides `command` (UTF-8) for the player with `eos_id`, holding the administrator bit or not.
+// Decides `command` (UTF-8) for the player with `eos_id`, holding the administrator bit or not,
+// and in the Permissions plugin's `groups` (none unless given).
 Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
-                    std::string_view command);
+                    std::string_view command, const std::vector<std::string>& groups = {});
 
 }  // namespace quillmark::tools
