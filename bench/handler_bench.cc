@@ -262,6 +262,25 @@ void BM_BlockedEveryNotificationQueued(benchmark::State& state) {
 void BM_GrantedEveryNotificationQueued(benchmark::State& state) {
   RunHandler(state, kGranted, Config(10, 3, true, 100000), Webhook::kHung);
 }
+// A command of a player in no group of the Permissions plugin, against 100 entries that name
+// groups and would grant it: the plugin's groups asked for once, and nothing granted.
+void BM_BlockedNoGroup(benchmark::State& state) {
+  nlohmann::json config = Config(10, 3, false);
+  for (int i = 0; i < 100; ++i) {
+    config["admins"].push_back(
+        {{"groups", {"Group" + std::to_string(i)}}, {"allowed-commands", {"destroywilddinos"}}});
+  }
+  (void)Plugin();
+  sim::ResetPermissions();
+  (void)sim::SetPermissionsLoaded(true);
+  const std::int64_t asked = sim::GetPermissionsStats().player_groups;
+  RunHandler(state, kBlocked, config);
+  state.counters["groups_asked/cmd"] =
+      static_cast<double>(sim::GetPermissionsStats().player_groups - asked) /
+      static_cast<double>(state.iterations());
+  sim::ResetPermissions();
+}
+BENCHMARK(BM_BlockedNoGroup)->UseManualTime();
 BENCHMARK(BM_Granted)->Arg(10)->Arg(100000)->UseManualTime();
 BENCHMARK(BM_WhiteListed)->Arg(10)->Arg(100000)->UseManualTime();
 BENCHMARK(BM_Blocked)->Arg(10)->Arg(100000)->UseManualTime();

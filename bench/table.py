@@ -31,6 +31,7 @@ ROWS = [
     ("BM_GrantedJournal", "granted command, journal on", "≤ 3 × journal floor"),
     ("BM_BlockedJournal", "blocked command, journal on", "≤ 3 × journal floor"),
     ("BM_RconJournal", "RCON command audited, journal on", "≤ 3 × journal floor"),
+    ("BM_BlockedNoGroup", "blocked, player in no group, 100 group entries", "≤ 3 × floor"),
     ("BM_BlockedTold", "blocked command, the player told (messages.blocked)", None),
     ("BM_BlockedIdleWebhook/iterations:2000",
      "blocked, webhook idle: the notification posted at once", None),

@@ -41,6 +41,7 @@ add_library(quillmark SHARED
   src/journal/journal_settings.cc
   src/plugin/command_handler.cc
   src/plugin/configuration.cc
+  src/plugin/permissions.cc
   src/plugin/plugin.cc
   src/plugin/rcon_handler.cc
   src/plugin/reload.cc)

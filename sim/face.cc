@@ -136,6 +136,19 @@ std::wstring DecodeUtf8(const std::string& text) { return sim::DecodeUtf8(text);
 std::string EncodeUtf8(const std::wstring& text) { return sim::EncodeUtf8(text); }
 bool IsPluginLoaded(const std::string& name) { return sim::IsPluginLoaded(name); }
 
+std::vector<std::wstring> PlayerGroups(const std::wstring& eos_id) {
+  return PermissionsGroupsOf(eos_id);
+}
+bool IsPlayerInGroup(const std::wstring& eos_id, const std::wstring& group) {
+  return PermissionsHasGroup(eos_id, group);
+}
+void SetPlayerGroup(const std::wstring& eos_id, const std::wstring& group, bool member) {
+  sim::SetPlayerGroup(eos_id, group, member);
+}
+std::vector<std::wstring> GroupMembers(const std::wstring& group) {
+  return PermissionsMembersOf(group);
+}
+
 void SetLogFace(LogFace face) {
   SetLogRoute({std::move(face.use_nothing), std::move(face.use_console), std::move(face.add_file),
                std::move(face.write)});

@@ -102,6 +102,15 @@ SIM_FACE_API std::wstring DecodeUtf8(const std::string& text);
 SIM_FACE_API std::string EncodeUtf8(const std::wstring& text);
 SIM_FACE_API bool IsPluginLoaded(const std::string& name);
 
+// ----- The Permissions plugin's groups (sim_control.h), for the Permissions.dll stand-in ------
+// A player's groups in the order joined; each call counts as one of GetPlayerGroups.
+SIM_FACE_API std::vector<std::wstring> PlayerGroups(const std::wstring& eos_id);
+// Each call counts as one of IsPlayerInGroup.
+SIM_FACE_API bool IsPlayerInGroup(const std::wstring& eos_id, const std::wstring& group);
+SIM_FACE_API void SetPlayerGroup(const std::wstring& eos_id, const std::wstring& group,
+                                 bool member);
+SIM_FACE_API std::vector<std::wstring> GroupMembers(const std::wstring& group);
+
 // ----- The server's log ----------------------------------------------------------------------
 // The face that owns the server's log sinks from now on: the console and files the server asks
 // for become its sinks, and the framework's own lines are written through it. Until one is set,

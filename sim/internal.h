@@ -128,6 +128,16 @@ bool LibraryStillMapped(const std::string& path);
 // its library is unloaded, the file put in place of the library and the plugin loaded again.
 void DetectPluginChanges();
 
+// Unloads the plugin as UnloadPlugin does, even when its PluginInfo.json prevents unloading.
+bool UnloadPluginAnyway(const std::string& name, std::string* error);
+
+// ----- The Permissions plugin's data (permissions.cc), for each face that serves it ------------
+// Each call of the first two counts as one call of GetPlayerGroups or IsPlayerInGroup.
+std::vector<HostText> PermissionsGroupsOf(const HostText& eos_id);
+bool PermissionsHasGroup(const HostText& eos_id, const HostText& group);
+void SetPlayerGroup(const HostText& eos_id, const HostText& group, bool member);
+std::vector<HostText> PermissionsMembersOf(const HostText& group);
+
 // ----- The framework's log -----------------------------------------------------------------
 // Writes one line of the framework's own logger ("API") into the server's log sinks.
 void FrameworkLog(int level, const std::string& text);

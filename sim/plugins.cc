@@ -140,10 +140,10 @@ Loaded Load(const std::string& name) {
   return loaded;
 }
 
-void Unload(const std::string& name) {
+void Unload(const std::string& name, bool despite_prevention = false) {
   Plugin* plugin = Find(name);
   if (plugin == nullptr) throw std::runtime_error("Plugin " + name + " is not loaded");
-  if (plugin->prevent_unloading) {
+  if (plugin->prevent_unloading && !despite_prevention) {
     throw std::runtime_error("unloading is disabled (PreventUnloading=true)");
   }
   if (!std::filesystem::exists(LibraryPath(name))) {
@@ -283,6 +283,17 @@ bool LoadPlugin(const std::string& name, std::string* error) {
 bool UnloadPlugin(const std::string& name, std::string* error) {
   try {
     Unload(name);
+    return true;
+  } catch (const std::exception& e) {
+    if (error != nullptr) *error = e.what();
+    return false;
+  }
+}
+
+bool UnloadPluginAnyway(const std::string& name, std::string* error) {
+  try {
+    Unload(name, true);
+    FrameworkLog(kLogInfo, "Unloaded plugin - " + name);
     return true;
   } catch (const std::exception& e) {
     if (error != nullptr) *error = e.what();

@@ -176,6 +176,30 @@ HOST_API void* FindPluginExport(const std::string& name, const char* symbol);
 // library told, nothing flushed.
 [[noreturn]] HOST_API void KillProcess(int code);
 
+// ----- The Permissions plugin ----------------------------------------------------------------
+// Another plugin of the server, which keeps groups of players. The simulated server keeps its
+// groups per EOS id and whether it is loaded; while it is loaded the host seam hands out its
+// exports (host::FindPermissionsExport). On Windows the Permissions.dll stand-in, loaded by the
+// framework from ArkApi/Plugins/Permissions/, serves the same groups. Game thread.
+//
+// Puts the player with `eos_id` (UTF-8) into `group`, or takes them out; a player's groups keep
+// the order they were joined in.
+HOST_API void SetPlayerGroup(const std::string& eos_id, const std::string& group, bool member);
+// Loads or unloads the Permissions plugin. Where the framework finds a library of it
+// (PluginLibraryPath("Permissions")), that is loaded or unloaded as the framework does, but
+// unloaded even though its PluginInfo.json prevents unloading: a server cannot do that while it
+// runs, so this stands for a server started without it, or whose operator allowed it.
+// Otherwise only the model changes. False with the framework's reason in `error`.
+HOST_API bool SetPermissionsLoaded(bool loaded, std::string* error = nullptr);
+HOST_API bool PermissionsLoaded();
+struct PermissionsStats {
+  std::int64_t player_groups = 0;  // calls of GetPlayerGroups
+  std::int64_t in_group = 0;       // calls of IsPlayerInGroup
+};
+HOST_API PermissionsStats GetPermissionsStats();
+// No groups, not loaded, no calls counted (between tests).
+HOST_API void ResetPermissions();
+
 // ----- Hooks ---------------------------------------------------------------------------------
 // Detours installed in front of the named function.
 HOST_API int HookCount(const std::string& name);

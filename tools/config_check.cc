@@ -2,6 +2,7 @@
 #include "tools/config_check.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "audit/audit_settings.h"
 #include "audit/audit_text.h"
 #include "audit/plugin_commands.h"
+#include "audit/rule_place.h"
 #include "base/config.h"
 #include "base/url_mask.h"
 #include "journal/journal_settings.h"
@@ -26,7 +28,7 @@ using Pointer = json::json_pointer;
 // The keys the plugin reads, at each level.
 const std::vector<std::string> kTopKeys = {"white-list", "admins", "discordwh", "messages",
                                            "discord",    "rcon",   "journal",   "plugin-commands"};
-const std::vector<std::string> kEntryKeys = {"eosid", "allowed-commands"};
+const std::vector<std::string> kEntryKeys = {"eosid", "groups", "allowed-commands"};
 const std::vector<std::string> kMessagesKeys = {"sender", "blocked"};
 const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify",
                                                "allow-any-webhook-host"};
@@ -272,6 +274,7 @@ class Checker {
       }
       UnknownKeys(*entry, entry_at, kEntryKeys);
       EosIds(*entry, entry_at, first_named);
+      Groups(*entry, entry_at);
       Grants(*entry, entry_at);
     }
   }
@@ -279,7 +282,7 @@ class Checker {
   void EosIds(const json& entry, const Pointer& at, std::map<std::string, std::string>& first) {
     const auto ids = entry.find("eosid");
     if (ids == entry.end()) {
-      Warn(at, "has no \"eosid\": it grants nothing to anyone");
+      if (!entry.contains("groups")) Warn(at, "has no \"eosid\": it grants nothing to anyone");
       return;
     }
     if (!ids->is_array()) {
@@ -313,6 +316,28 @@ class Checker {
              fmt::format("\"{}\" is already named at {}: entries are tried in order and the "
                          "first that grants a word decides, so grants are easy to misread",
                          ShownConfigText(text), named->second));
+      }
+    }
+  }
+
+  // The Permissions plugin's groups the entry applies to; names compare exactly.
+  void Groups(const json& entry, const Pointer& at) {
+    const auto groups = entry.find("groups");
+    if (groups == entry.end()) return;
+    if (!groups->is_array()) {
+      Warn(at / "groups",
+           fmt::format("must be an array of group names, but is {}: the entry applies through no "
+                       "group",
+                       Describe(*groups)));
+      return;
+    }
+    for (std::size_t i = 0; i < groups->size(); ++i) {
+      const json& group = (*groups)[i];
+      if (!group.is_string()) {
+        Warn(at / "groups" / i,
+             fmt::format("is not text but {}: it names no group", Describe(group)));
+      } else if (group.get_ref<const std::string&>().empty()) {
+        Warn(at / "groups" / i, "is empty: it names no group");
       }
     }
   }
@@ -573,7 +598,38 @@ CheckReport CheckConfigFile(const std::string& path) {
   } catch (const ConfigError& e) {
     return Refused(e);
   }
-  return CheckConfigText(std::move(text));
+  CheckReport report = CheckConfigText(text);
+  try {
+    const json config = ParseConfigText(text);
+    for (Finding& finding : PermissionsFindings(path, config)) {
+      report.findings.push_back(std::move(finding));
+    }
+  } catch (const ConfigError&) {  // NOLINT(bugprone-empty-catch): reported above
+  }
+  return report;
+}
+
+std::vector<Finding> PermissionsFindings(const std::string& config_path,
+                                         const nlohmann::json& config) {
+  const std::filesystem::path plugins =
+      std::filesystem::absolute(std::filesystem::path(config_path)).parent_path().parent_path();
+  std::error_code ignored;
+  if (plugins.filename() != "Plugins" ||
+      std::filesystem::is_directory(plugins / "Permissions", ignored)) {
+    return {};
+  }
+  const auto admins = config.is_object() ? config.find("admins") : config.end();
+  if (admins == config.end()) return {};
+  const auto entries = Walk(*admins);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const json& entry = *entries[i];
+    if (!entry.is_object() || !entry.contains("groups")) continue;
+    return {{Severity::kWarning, MaskUrlsIn(WalkPlace(*admins, i, "/admins") + "/groups"),
+             "names groups of the Permissions plugin, but this server has no "
+             "ArkApi/Plugins/Permissions/: entries with \"groups\" grant nothing until that "
+             "plugin is loaded"}};
+  }
+  return {};
 }
 
 CheckReport CheckConfigText(std::string text) {

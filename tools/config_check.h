@@ -31,8 +31,13 @@ struct CheckReport {
   [[nodiscard]] int ExitStatus() const;
 };
 
-// Checks the file at `path`.
+// Checks the file at `path`, and with PermissionsFindings the server it belongs to.
 CheckReport CheckConfigFile(const std::string& path);
+// For a file in a server's plugin folder (ArkApi/Plugins/<name>/): a warning at the first entry
+// of "admins" with "groups" when that server has no ArkApi/Plugins/Permissions/, whose plugin
+// alone says who is in a group. Nothing for a file elsewhere.
+std::vector<Finding> PermissionsFindings(const std::string& config_path,
+                                         const nlohmann::json& config);
 // Checks a file's text, its repeated keys included.
 CheckReport CheckConfigText(std::string text);
 // Checks a document as the plugin would have read it.

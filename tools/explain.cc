@@ -51,8 +51,10 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
     const std::string entry_at = WalkPlace(admins, grant.entry, "/admins");
     const std::string grant_at = WalkPlace(commands, grant.grant, entry_at + "/allowed-commands");
     return fmt::format(
-        "{} is granted to {} by {} (\"{}\" at {}), {}", word, Id(eos_id), MaskUrlsIn(entry_at),
+        "{} is granted to {} by {} (\"{}\" at {}){}, {}", word, Id(eos_id), MaskUrlsIn(entry_at),
         Configured(granting), MaskUrlsIn(grant_at),
+        grant.group.empty() ? std::string()
+                            : fmt::format(" through the group {}", EscapeForDisplay(grant.group)),
         part.admin ? "and the administrator bit is set" : "but the administrator bit is off");
   }
   std::string reason =
@@ -72,7 +74,8 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
 }  // namespace
 
 Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
-                    std::string_view command, bool plugin) {
+                    std::string_view command, const std::vector<std::string>& groups,
+                    bool plugin) {
   const AllowList rules(config);
   std::vector<ConfigProblem> problems;  // the checker's to report
   const PluginCommands plugin_commands = ReadPluginCommands(config, problems);
@@ -82,6 +85,7 @@ Explanation Explain(const nlohmann::json& config, const std::string& eos_id, boo
   std::vector<PartTrace> trace;
   const Decision decision = DecideCommand(
       rules, HostView(units), eos_id, [admin] { return admin; }, &trace,
+      [&groups] { return std::optional<std::vector<std::string>>(groups); },
       plugin ? &plugin_commands : nullptr);
 
   Explanation explanation;

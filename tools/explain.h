@@ -16,9 +16,11 @@ struct Explanation {
   std::vector<std::string> lines;  // the verdict, then one line per decided part
 };
 
-// Decides `command` (UTF-8) for the player with `eos_id`, holding the administrator bit or not;
-// with `plugin`, as a command a plugin runs for that player (with the bit as it is at the call).
+// Decides `command` (UTF-8) for the player with `eos_id`, holding the administrator bit or not,
+// and in the Permissions plugin's `groups` (none unless given); with `plugin`, as a command a
+// plugin runs for that player (with the bit as it is at the call).
 Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
-                    std::string_view command, bool plugin = false);
+                    std::string_view command, const std::vector<std::string>& groups = {},
+                    bool plugin = false);
 
 }  // namespace quillmark::tools

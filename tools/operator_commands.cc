@@ -42,6 +42,7 @@ int RunExplain(const std::vector<std::string>& args, const char* usage) {
   std::optional<std::string> eos_id;  // an empty id is an id: a player may have none
   bool admin = false;
   bool plugin = false;  // a plugin runs the command for the player
+  std::vector<std::string> groups;  // the Permissions plugin's groups the player is in
   // The options come first; the command is the rest, its words joined by spaces. After "--"
   // everything is the command, so that it may begin with "-".
   std::size_t i = 2;
@@ -57,6 +58,13 @@ int RunExplain(const std::vector<std::string>& args, const char* usage) {
       admin = true;
     } else if (args[i] == "--plugin") {
       plugin = true;
+    } else if (args[i] == "--groups" && i + 1 < args.size()) {
+      const std::string& list = args[++i];
+      for (std::size_t start = 0; start <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        if (comma > start) groups.push_back(list.substr(start, comma - start));
+        start = comma + 1;
+      }
     } else {
       if (args[i] == "--") ++i;
       break;
@@ -75,7 +83,7 @@ int RunExplain(const std::vector<std::string>& args, const char* usage) {
     std::fprintf(stderr, "%s: error: %s\n", config_file.c_str(), e.what());
     return 2;
   }
-  const Explanation explanation = Explain(config, *eos_id, admin, command, plugin);
+  const Explanation explanation = Explain(config, *eos_id, admin, command, groups, plugin);
   for (const std::string& line : explanation.lines) std::printf("%s\n", line.c_str());
   return explanation.allowed ? 0 : 1;
 }

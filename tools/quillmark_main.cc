@@ -14,7 +14,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: quillmark check <config.json>\n"
-    "       quillmark explain --config <config.json> --eos <id> [--admin] [--plugin] <command...>\n"
+    "       quillmark explain --config <config.json> --eos <id> [--admin] [--plugin]"
+    " [--groups A,B] <command...>\n"
     "       quillmark journal search [FOLDER...] [--since WHEN] [--until WHEN] [--player TEXT]\n"
     "                                [--eos ID] [--command WORD]\n"
     "                                [--decision allowed|blocked|audited]\n"

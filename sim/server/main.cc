@@ -18,7 +18,7 @@
 // It also offers operators two commands on a configuration file, without a server:
 //
 //   quillmark-sim check <config.json>
-//   quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] <command...>
+//   quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] [--groups A,B] <command...>
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -54,7 +54,7 @@ constexpr char kUsage[] =
     "[--log FILE] [--stats] [--callbacks-on-worker] [--shutdown] [--rcon-port N] "
     "[--rcon-port-file FILE] [MAP?OPTIONS] [server options...]\n"
     "       quillmark-sim check <config.json>\n"
-    "       quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] "
+    "       quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] [--groups A,B] "
     "<command...>\n";
 
 // The usage, on standard output when it was asked for (exit status 0), else on the error output
@@ -240,6 +240,23 @@ class Server {
     setup.has_root_component = join.has_root_component;
     setup.x = join.x, setup.y = join.y, setup.z = join.z;
     players_[join.player] = sim::AddPlayer(setup);
+    eos_ids_[join.player] = join.eos_id;
+  }
+
+  void Do(int number, const sim::server::Group& group) {
+    if (Find(number, group.player) == nullptr) return;
+    sim::SetPlayerGroup(eos_ids_[group.player], group.group, group.on);
+  }
+
+  void Do(int number, const sim::server::Permissions& permissions) {
+    std::string error;
+    if (!sim::SetPermissionsLoaded(permissions.on, &error)) {
+      Complain(number, "the Permissions plugin stays " +
+                           std::string(permissions.on ? "unloaded" : "loaded") + ": " + error);
+      return;
+    }
+    std::printf("[operator] the Permissions plugin %s\n", permissions.on ? "loaded" : "unloaded");
+    std::fflush(stdout);
   }
 
   void Do(int number, const sim::server::Command& command) {
@@ -385,6 +402,7 @@ class Server {
 
   std::string server_dir_;
   std::map<std::string, AShooterPlayerController*> players_;
+  std::map<std::string, std::string> eos_ids_;
   Clock::time_point last_frame_ = Clock::now();
   long long commands_ = 0;
   std::chrono::microseconds longest_{0};
@@ -408,6 +426,27 @@ class Server {
                  static_cast<long long>(sim::GetAllocatorStats().live_blocks));
   }
   sim::EndProcess(0);
+}
+
+// The Permissions plugin, when the server has its folder: loaded before this plugin, as the
+// framework's order of the plugin folders has it, from its folder or else beside this program
+// (from there also when it is loaded later).
+void LoadPermissions(const std::string& server_dir, const std::string& beside) {
+  const std::filesystem::path folder =
+      std::filesystem::path(server_dir) / "ArkApi" / "Plugins" / "Permissions";
+  const std::filesystem::path library =
+      std::filesystem::path(beside).parent_path() /
+      ("Permissions" + std::filesystem::path(beside).extension().string());
+  if (!sim::server::IsLoadableFile((folder / library.filename()).string()) &&
+      sim::server::IsLoadableFile(library.string())) {
+    sim::SetPluginLibrary("Permissions", library.string());
+  }
+  std::error_code ignored;
+  if (!std::filesystem::is_directory(folder, ignored)) return;
+  std::string error;
+  if (!sim::SetPermissionsLoaded(true, &error)) {
+    std::fprintf(stderr, "quillmark-sim: the Permissions plugin did not load: %s\n", error.c_str());
+  }
 }
 
 int Serve(int argc, char** argv) {
@@ -455,6 +494,7 @@ int Serve(int argc, char** argv) {
     }
     sim::SetPluginLibrary(kPluginName, plugin_path);
   }
+  LoadPermissions(options.server_dir, beside);
   (void)sim::LoadPlugin(kPluginName);
   sim::StartWorld(options.map);
   Server server(options.server_dir);

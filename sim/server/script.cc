@@ -180,6 +180,18 @@ std::variant<Directive, std::string> ParseDirective(std::string_view line) {
     if (w.size() != 1) return std::string("crash takes nothing more");
     return Directive{Crash{}};
   }
+  if (verb == "group") {
+    if (w.size() != 4 || (w[3] != "on" && w[3] != "off")) {
+      return std::string("group wants <player> <group> on|off");
+    }
+    return Directive{Group{w[1], w[2], w[3] == "on"}};
+  }
+  if (verb == "permissions") {
+    if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) {
+      return std::string("permissions wants on|off");
+    }
+    return Directive{Permissions{w[1] == "on"}};
+  }
   if (verb == "sleep") {
     Sleep sleep;
     if (w.size() != 2 || !ParseNumber(w[1], sleep.seconds) || sleep.seconds < 0) {

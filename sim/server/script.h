@@ -1,8 +1,9 @@
 // The directives of the stand-in server's scripted play, one per line: players joining, typing
 // console commands, a plugin running commands for them, gaining or losing the administrator bit,
 // moving, the map changing, RCON requests, the operator replacing config.json or putting an update
-// of the plugin beside it, waiting for webhook posts or for RCON clients, letting time pass, and
-// the server shutting down.
+// of the plugin beside it, waiting for webhook posts or for RCON clients, letting time pass, the
+// server shutting down, and the Permissions plugin's groups changing or the plugin going and
+// coming back.
 #pragma once
 
 #include <optional>
@@ -74,10 +75,21 @@ struct Repeat {
   long long count = 0;
   std::string directive;
 };
+// The Permissions plugin puts the player into the group, or takes them out.
+struct Group {
+  std::string player;
+  std::string group;
+  bool on = false;
+};
+// The Permissions plugin is unloaded, or loaded again.
+struct Permissions {
+  bool on = false;
+};
 struct Nothing {};  // a blank line or a comment
 
-using Directive = std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, RconWait,
-                               UseConfig, Sleep, Repeat, Update, Shutdown, Crash, PluginCommand>;
+using Directive =
+    std::variant<Nothing, Join, Command, Admin, Move, Map, Wait, Rcon, RconWait, UseConfig, Sleep,
+                 Repeat, Update, Shutdown, Crash, PluginCommand, Group, Permissions>;
 
 // The directive on `line` (without its line end), or an error message saying what is wrong.
 std::variant<Directive, std::string> ParseDirective(std::string_view line);

@@ -28,6 +28,7 @@ struct CommandAccount {
   std::string command;
   bool allowed = false;  // console: let through; RCON commands are audited, never blocked
   std::string rule;      // the JSON Pointer of the entry that let it through; empty when none
+  std::string group;     // the Permissions group through which that entry applied, if it did
   // A blocked line of several parts: the refused part, counted from 1, of `parts`, as the
   // console runs it (passwords hidden). refused_part is 0 when nothing was refused.
   std::size_t refused_part = 0;

@@ -31,18 +31,37 @@ std::string CommandWord(HostView command) {
 
 Decision DecideCommand(const AllowList& rules, HostView command, std::string_view eos_id,
                        const std::function<bool()>& admin_bit, std::vector<PartTrace>* trace,
-                       const PluginCommands* plugin) {
+                       const PlayerGroupsFn& player_groups, const PluginCommands* plugin) {
   std::optional<bool> admin;
   Decision decision;
   bool refused = false;
+  // The player's groups, asked for once, and only while a grant through them could count. The
+  // asking function holds one pointer, so that making it allocates nothing.
+  struct Groups {
+    std::optional<bool>& admin;
+    const std::function<bool()>& admin_bit;
+    const PlayerGroupsFn& player_groups;
+    bool asked = false;
+    std::optional<std::vector<std::string>> names;
+  } groups{admin, admin_bit, player_groups, false, std::nullopt};
+  const GroupsAsk ask_groups = [state = &groups]() -> const std::vector<std::string>* {
+    if (!state->admin) state->admin = state->admin_bit();
+    if (!*state->admin) return nullptr;
+    if (!state->asked) {
+      state->asked = true;
+      state->names = state->player_groups();
+    }
+    return state->names ? &*state->names : nullptr;
+  };
   // White-listed, or granted while the administrator bit is set. The admin search runs even for
   // a white-listed word, so that a broken grant is reported whichever way the command goes.
   const auto passes = [&](HostView part) {
     const std::string word = CommandWord(part);
     const std::size_t white_list_entry = rules.WhiteListEntry(word);
-    GrantFound grant = rules.FindGrant(eos_id, word);
-    if (!grant.error.empty() && decision.error.empty()) decision.error = grant.error;
     bool allowed = white_list_entry != kNowhere;
+    GrantFound grant =
+        rules.FindGrant(eos_id, word, allowed || !player_groups ? nullptr : &ask_groups);
+    if (!grant.error.empty() && decision.error.empty()) decision.error = grant.error;
     const bool admin_asked = !allowed && grant.granted;
     if (admin_asked) {
       if (!admin) admin = admin_bit();
@@ -58,6 +77,7 @@ Decision DecideCommand(const AllowList& rules, HostView command, std::string_vie
       if (white_list_entry == kNowhere && plugin_entry == kNowhere) {
         decision.grant_entry = grant.entry;
         decision.grant = grant.grant;
+        decision.grant_group = grant.group;
       }
     }
     if (!allowed && !refused) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,7 @@ struct Decision {
   std::size_t white_list_entry = kNowhere;
   std::size_t grant_entry = kNowhere;
   std::size_t grant = kNowhere;
+  std::string grant_group;  // the player's group through which that entry applied, if it did
   // Or, for a command a plugin ran, the "plugin-commands" word that let it through.
   std::size_t plugin_entry = kNowhere;
   std::string refused_word;  // the command word of the first refused part
@@ -52,17 +54,25 @@ struct PartTrace {
 // language matches an entry that spells it, and "?" matches only "?".
 std::string CommandWord(HostView command);
 
+// The player's groups as the Permissions plugin tells them (UTF-8), or nothing when they cannot
+// be had.
+using PlayerGroupsFn = std::function<std::optional<std::vector<std::string>>()>;
+
 // Decides `command` for the player whose EOS id is `eos_id` (UTF-8) by `rules`: a part passes
-// when its command word is white-listed, or granted to the EOS id while `admin_bit()` answers
-// true (asked only when a grant needs it, at most once). Parts that run nothing (blank, or a
-// comment) are not decided; a line of nothing else is decided as the empty command. A failed
-// admin search grants nothing and says why in `error`. With `trace`, every decided part is
-// described there, in order, up to the first refused one. With `plugin`, the command is one a
-// plugin runs for the player: a part the player could not run passes when its word is one of
-// `plugin`'s.
+// when its command word is white-listed, or granted to the EOS id or to one of the player's
+// groups while `admin_bit()` answers true (asked only when a grant needs it, at most once).
+// `player_groups`, when given, is asked at most once per command, and only when the
+// administrator bit is set and an entry with "groups" could grant a part that is not
+// white-listed; without it, or while it answers nothing, such entries grant nothing. Parts that
+// run nothing (blank, or a comment) are not decided; a line of nothing else is decided as the
+// empty command. A failed admin search grants nothing and says why in `error`. With `trace`,
+// every decided part is described there, in order, up to the first refused one. With `plugin`,
+// the command is one a plugin runs for the player: a part the player could not run passes when
+// its word is one of `plugin`'s.
 Decision DecideCommand(const AllowList& rules, HostView command, std::string_view eos_id,
                        const std::function<bool()>& admin_bit,
                        std::vector<PartTrace>* trace = nullptr,
+                       const PlayerGroupsFn& player_groups = {},
                        const PluginCommands* plugin = nullptr);
 
 }  // namespace quillmark

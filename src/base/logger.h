@@ -29,6 +29,8 @@ void CreatePluginLogger();
 void LogInfo(const std::string& text);
 void LogWarning(const std::string& text);
 void LogError(const std::string& text);
+// The same at level warning, for what the operator should change or know.
+void LogWarning(const std::string& text);
 // Writes "<what>: <why>" at level error, for a failure caught on a path that must go on; when
 // even that line cannot be made (out of memory), nothing. Any thread.
 void LogFailure(std::string_view what, std::string_view why) noexcept;

@@ -50,5 +50,13 @@ inline AShooterPlayerController* AsShooterController(APlayerController* controll
 inline void SendServerMessage(AShooterPlayerController* controller, const FString& message) {
   AsaApi::GetApiUtils().SendServerMessage(controller, FColorList::Green, L"{}", *message);
 }
+// The Permissions plugin's export by its decorated name, from its library as loaded now (see
+// host.h). The module handle takes no reference and is never kept: the plugin may be unloaded
+// and loaded again, and the DLL does not import it.
+inline void* FindPermissionsExport(const char* name) {
+  const HMODULE permissions = GetModuleHandleW(L"Permissions.dll");
+  return permissions != nullptr ? reinterpret_cast<void*>(GetProcAddress(permissions, name))
+                                : nullptr;
+}
 
 }  // namespace host

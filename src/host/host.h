@@ -507,6 +507,15 @@ inline AShooterGameMode* CurrentGameMode() { return AsaApi::GetApiUtils().Curren
 HOST_API AShooterPlayerController* AsShooterController(APlayerController* controller);
 // Shows `message` to the player as a server message, exactly as written (braces included).
 HOST_API void SendServerMessage(AShooterPlayerController* controller, const FString& message);
+// The export `name` of the Permissions plugin's library (Permissions.dll) as it is loaded at this
+// moment: a function its public header declares, under the decorated name the library exports
+// it by, with that header's signature; null when the plugin is not loaded or has no such export.
+// Found anew at every call and never kept, since that plugin may be loaded after this one,
+// unloaded and loaded again; it can only go away on the game thread between commands (the
+// framework's console and RCON commands, its automatic reload), so the caller calls it at once
+// and keeps nothing. The texts and arrays it hands back come from the engine allocator. Game
+// thread.
+HOST_API void* FindPermissionsExport(const char* name);
 
 }  // namespace host
 

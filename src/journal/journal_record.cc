@@ -58,6 +58,7 @@ std::string CommandRecord(const RecordHead& head, const CommandAccount& account,
     record["command"] = account.command;
     record["decision"] = account.allowed ? "allowed" : "blocked";
     record["rule"] = account.rule.empty() ? Record() : Record(account.rule);
+    if (!account.group.empty()) record["group"] = account.group;
     if (account.refused_part != 0 && account.parts > 1) {
       record["refused"] = {
           {"part", account.refused_part}, {"of", account.parts}, {"command", account.refused}};

@@ -28,6 +28,7 @@
 #include "notify/discord.h"
 #include "notify/markdown.h"
 #include "plugin/configuration.h"
+#include "plugin/permissions.h"
 #include "plugin/shown_field.h"
 
 namespace quillmark {
@@ -188,6 +189,7 @@ CommandAccount GatherAccount(AShooterPlayerController* controller, HostView unit
   const Decision decision = DecideCommand(
       configuration.allow_list, units, account.eos_id,
       [controller] { return HasAdminBit(controller); }, nullptr,
+      [&account] { return PermissionsGroups(account.eos_id); },
       source == CommandSource::kPlugin ? &configuration.plugin_commands : nullptr);
   if (!decision.error.empty()) {
     LogError(fmt::format("Error while checking admin command permissions: {}", decision.error));
@@ -201,6 +203,7 @@ CommandAccount GatherAccount(AShooterPlayerController* controller, HostView unit
   account.command = HideSecrets(host::Utf16ToUtf8(units.data(), units.size()), passwords);
   account.allowed = decision.allowed;
   account.rule = RulePlace(configuration.document, decision);
+  if (!account.rule.empty()) account.group = decision.grant_group;
   account.parts = decision.parts;
   account.refused_part = decision.refused_part;
   if (decision.parts > 1) account.refused = HideSecrets(decision.refused_text, passwords);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "audit/audit_text.h"
@@ -117,6 +118,52 @@ TEST(DecisionTest, OnAsciiCommandsEveryConfigurationDecidesAsBefore) {
   EXPECT_GT(allowed, 800U);
   EXPECT_GT(ascii - allowed, 10000U);
   EXPECT_GT(told_apart, 50U);
+}
+
+// The player's groups are asked for at most once per command, and only when a grant through them
+// could count: the administrator bit set and a part that is not white-listed.
+TEST(DecisionTest, AsksForThePlayersGroupsOnlyWhenTheyCouldGrant) {
+  const json config = json::parse(R"({
+    "white-list": ["say"],
+    "admins": [
+      {"eosid": ["E1"], "allowed-commands": ["walk"]},
+      {"groups": ["Moderators"], "allowed-commands": ["fly", "ghost", "say"]}
+    ]})");
+  const AllowList rules(config);
+  struct Case {
+    const char* command;
+    bool admin;
+    std::optional<std::vector<std::string>> groups;  // nothing: the plugin is not loaded
+    bool allowed;
+    int asked;
+    const char* group;  // through which the first part was let through
+  };
+  const std::vector<std::string> moderator = {"Default", "Moderators"};
+  const Case cases[] = {
+      {"fly", true, moderator, true, 1, "Moderators"},
+      {"fly|ghost|fly", true, moderator, true, 1, "Moderators"},
+      {"walk|fly", true, moderator, true, 1, ""},  // the first part by the EOS id
+      {"fly", true, std::vector<std::string>{"Default"}, false, 1, ""},
+      {"fly", true, std::nullopt, false, 1, ""},
+      {"fly", false, moderator, false, 0, ""},   // the bit is clear: no grant could count
+      {"say hi", true, moderator, true, 0, ""},  // white-listed
+      {"walk", true, moderator, true, 0, ""},    // the EOS id's entry decides first
+      {"cheat", true, moderator, false, 0, ""},  // no entry with groups grants it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    int asked = 0;
+    const HostText units = Units(c.command);
+    const Decision decision = DecideCommand(
+        rules, HostView(units), "E1", [&c] { return c.admin; }, nullptr,
+        [&] {
+          ++asked;
+          return c.groups;
+        });
+    EXPECT_EQ(decision.allowed, c.allowed);
+    EXPECT_EQ(asked, c.asked);
+    EXPECT_EQ(decision.grant_group, c.group);
+  }
 }
 
 }  // namespace

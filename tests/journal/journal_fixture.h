@@ -45,7 +45,8 @@ class JournalTest : public ::testing::Test {
   void Start(const std::string& journal = "{}") {
     folder_.WriteConfig(R"({"white-list": ["give"], "admins": [{"eosid": ["nobody"],
       "allowed-commands": ["*"]}, {"eosid": [")" +
-                        std::string(kAdmin) + R"("], "allowed-commands": ["fly", "ghost"]}],
+                        std::string(kAdmin) + R"("], "allowed-commands": ["fly", "ghost"]},
+      {"groups": ["Builders"], "allowed-commands": ["walk"]}],
       "plugin-commands": {"allowed-commands": ["spawndino"]}, "journal": )" +
                         journal + "}");
     Plugin_Init();

@@ -49,7 +49,12 @@ TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
        true},
       {true, "ghost", {{"source", "plugin"}, {"rule", "/admins/1/allowed-commands/1"}}, true},
       {false, "summon x", {{"source", "plugin"}, {"decision", "blocked"}, {"admin", false}}, true},
+      {true,
+       "walk",
+       {{"decision", "allowed"}, {"rule", "/admins/2/allowed-commands/0"}, {"group", "Builders"}}},
   };
+  sim::SetPlayerGroup(kAdmin, "Builders", true);
+  ASSERT_TRUE(sim::SetPermissionsLoaded(true));
   for (const Case& c : cases) {
     sim::SetAdmin(player_, c.admin);
     if (c.plugin) {
@@ -59,6 +64,7 @@ TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
       Run(c.command);
     }
   }
+  sim::ResetPermissions();
   (void)sim::RunRconCommand(Host("ListPlayers"));
   Plugin_Unload();
 
@@ -85,6 +91,7 @@ TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
       EXPECT_EQ(record["command"], cases[i].command);
     }
     EXPECT_EQ(record.contains("refused"), cases[i].expected.contains("refused"));
+    EXPECT_EQ(record.contains("group"), cases[i].expected.contains("group"));
   }
   const json& rcon = records[std::size(cases) + 1];
   EXPECT_EQ(rcon["source"], "rcon");
@@ -97,6 +104,10 @@ TEST_F(JournalTest, KeepsOneRecordPerCommandWithItsAccount) {
             std::string::npos)
       << lines[1];
   EXPECT_NE(lines[1].find("\"rule\":\"/white-list/0\",\"prev\":\""), std::string::npos);
+  EXPECT_NE(lines[std::size(cases)].find(
+                "\"rule\":\"/admins/2/allowed-commands/0\",\"group\":\"Builders\",\"prev\":\""),
+            std::string::npos)
+      << lines[std::size(cases)];
   EXPECT_TRUE(Errors().empty());
 }
 

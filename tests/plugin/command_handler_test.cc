@@ -498,3 +498,103 @@ TEST_F(CommandHandlerTest, EveryTextArrivesWholeAndEscaped) {
 }
 
 }  // namespace
+
+// Entries with "groups", through the simulated Permissions plugin: granted to a player in the
+// group while the administrator bit is set, its groups asked for once per command and only when
+// they could grant, every block it hands back released, failures included.
+class PermissionsTest : public CommandHandlerTest {
+ protected:
+  void SetUp() override {
+    CommandHandlerTest::SetUp();
+    sim::ResetPermissions();
+    UseConfiguration(json::parse(R"({"white-list": ["say"], "admins": [
+      {"eosid": ["E2"], "allowed-commands": ["walk"]},
+      {"groups": ["Builders", "Moderators"], "allowed-commands": ["fly", "walk"]}]})"));
+  }
+  void TearDown() override {
+    sim::ResetPermissions();
+    CommandHandlerTest::TearDown();
+  }
+  std::vector<std::string> Warnings() const {
+    std::vector<std::string> warnings;
+    for (const std::string& message : sink_->Messages()) {
+      if (message.starts_with("warning: ")) warnings.push_back(message);
+    }
+    return warnings;
+  }
+};
+
+TEST_F(PermissionsTest, GrantsThroughAGroupOnlyWhileTheAdministratorBitIsSet) {
+  sim::SetPlayerGroup("E1", "Moderators", true);
+  sim::SetPlayerGroup("E3", "moderators", true);  // another group: names compare exactly
+  ASSERT_TRUE(sim::SetPermissionsLoaded(true));
+  struct Case {
+    const char* eos;
+    bool admin;
+    const char* command;
+    bool allowed;
+    std::int64_t asked;
+  };
+  const Case cases[] = {
+      {"E1", true, "fly", true, 1},    {"E1", true, "fly 1|walk|fly", true, 1},
+      {"E1", false, "fly", false, 0},  {"E1", true, "say hi", true, 0},
+      {"E1", true, "ghost", false, 0}, {"E2", true, "walk", true, 0},
+      {"E3", true, "fly", false, 1},   {"E4", true, "fly", false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.eos) + " " + c.command);
+    const std::int64_t before = sim::GetPermissionsStats().player_groups;
+    const Outcome outcome = Run(Join(c.eos, c.admin), c.command);
+    EXPECT_EQ(sim::GetPermissionsStats().player_groups - before, c.asked);
+    EXPECT_EQ(sim::GetPermissionsStats().in_group, 0);
+    ASSERT_EQ(outcome.messages.size(), 1U);
+    EXPECT_EQ(outcome.messages[0],
+              c.allowed ? Executed(c.eos, c.command) : Blocked(c.eos, c.command, c.admin));
+    EXPECT_EQ(outcome.game_received, c.allowed ? c.command : "");
+  }
+  EXPECT_TRUE(Warnings().empty());
+}
+
+TEST_F(PermissionsTest, WhileThePluginIsAbsentGroupsGrantNothingAndOneWarningSaysSo) {
+  sim::SetPlayerGroup("E1", "Builders", true);
+  auto* player = Join("E1", true);
+  ASSERT_TRUE(sim::SetPermissionsLoaded(true));
+  (void)Run(player, "fly");  // whatever an earlier test left noticed, it is loaded now
+  const std::size_t before = Warnings().size();
+  const std::string absent =
+      "warning: The Permissions plugin is not loaded: admins entries with \"groups\" grant "
+      "nothing until it is";
+  const std::string loaded =
+      "warning: The Permissions plugin is loaded: admins entries with \"groups\" grant again";
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(sim::SetPermissionsLoaded(false));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Run(player, "fly").game_received, "");
+    EXPECT_EQ(Run(player, "say hi").game_received, "say hi");
+    ASSERT_TRUE(sim::SetPermissionsLoaded(true));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Run(player, "fly").game_received, "fly");
+  }
+  const std::vector<std::string> all = Warnings();
+  EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+            (std::vector<std::string>{absent, loaded, absent, loaded}));
+}
+
+// Whichever engine allocation fails, the groups handed back are released and the command is
+// decided, or blocked after the failure.
+TEST_F(PermissionsTest, AFailureAnywhereReleasesTheGroups) {
+  for (const char* group : {"A", "B", "Moderators", "C"}) sim::SetPlayerGroup("E1", group, true);
+  ASSERT_TRUE(sim::SetPermissionsLoaded(true));
+  auto* player = Join("E1", true);
+  for (int nth = 1; nth <= 40; ++nth) {
+    const LiveBlocks blocks;
+    sim::FailAllocation(nth);
+    try {
+      (void)sim::RunConsoleCommand(player, HOST_TEXT("fly"));
+    } catch (const std::bad_alloc&) {  // NOLINT(bugprone-empty-catch): the game's own failure
+    }
+    sim::FailAllocation(0);
+    EXPECT_EQ(blocks.Leaked(), 0) << nth;
+    for (const sim::ReceivedCommand& received : sim::TakeReceivedCommands()) {
+      EXPECT_TRUE(received.command.empty() || sim::Utf8(received.command) == "fly") << nth;
+    }
+  }
+}

@@ -82,6 +82,13 @@ TEST(ScriptTest, OtherDirectives) {
   (void)Parse<Crash>("crash");
   (void)Parse<Nothing>("");
   (void)Parse<Nothing>("   # a comment");
+  const Group group = Parse<Group>("group rex \"Tribe Admins\" on");
+  EXPECT_EQ(group.player, "rex");
+  EXPECT_EQ(group.group, "Tribe Admins");
+  EXPECT_TRUE(group.on);
+  EXPECT_FALSE(Parse<Group>("group rex Moderators off").on);
+  EXPECT_TRUE(Parse<Permissions>("permissions on").on);
+  EXPECT_FALSE(Parse<Permissions>("permissions off").on);
 }
 
 TEST(ScriptTest, BadLinesSayWhatIsWrong) {
@@ -101,6 +108,8 @@ TEST(ScriptTest, BadLinesSayWhatIsWrong) {
   EXPECT_EQ(Error("rcon-wait 0"), "rcon-wait wants a number of clients");
   EXPECT_EQ(Error("rcon-wait 2x"), "rcon-wait wants a number of clients");
   EXPECT_EQ(Error("repeat x cmd rex fly"), "repeat wants <count> <directive>");
+  EXPECT_EQ(Error("group rex Moderators"), "group wants <player> <group> on|off");
+  EXPECT_EQ(Error("permissions maybe"), "permissions wants on|off");
 }
 
 // The map URL's RCON options, read as the game reads them.

@@ -19,26 +19,34 @@ bool IsWhiteListed(const nlohmann::json& config, const std::string& command_word
 }
 
 bool IsGranted(const nlohmann::json& config, const std::string& eos_id,
-               const std::string& command_word) {
+               const std::string& command_word, const std::vector<std::string>& groups,
+               std::string* group) {
   const auto admins = config.find("admins");
   if (admins == config.end()) return false;
   const nlohmann::json player(eos_id);
   for (const nlohmann::json& entry : *admins) {
-    const auto ids = entry.find("eosid");
-    if (ids == entry.end() || !ids->is_array()) continue;
     bool named = false;
-    for (const nlohmann::json& id : *ids) {
-      if (id == player) {
-        named = true;
-        break;
+    if (const auto ids = entry.find("eosid"); ids != entry.end() && ids->is_array()) {
+      for (const nlohmann::json& id : *ids) named = named || id == player;
+    }
+    std::string through;
+    if (const auto names = entry.find("groups");
+        !named && names != entry.end() && names->is_array()) {
+      for (const nlohmann::json& name : *names) {
+        for (const std::string& in : groups) {
+          if (through.empty() && !in.empty() && name == nlohmann::json(in)) through = in;
+        }
       }
     }
-    if (!named) continue;
+    if (!named && through.empty()) continue;
     const auto commands = entry.find("allowed-commands");
     if (commands == entry.end()) continue;
     for (const nlohmann::json& element : *commands) {
       const auto text = element.get<std::string>();
-      if (text == "*" || Lower(text) == command_word) return true;
+      if (text == "*" || Lower(text) == command_word) {
+        if (group != nullptr) *group = through;
+        return true;
+      }
     }
   }
   return false;

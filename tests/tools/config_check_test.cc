@@ -315,6 +315,52 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(param.param.name);
     });
 
+// Entries that name groups of the Permissions plugin, beside or instead of EOS ids.
+INSTANTIATE_TEST_SUITE_P(
+    GroupFindings, FindingTest,
+    ::testing::Values(
+        FindingCase{"groups_not_array",
+                    R"({"admins":[{"groups":"Moderators","allowed-commands":["fly"]}]})",
+                    R"({"admins":[{"groups":["Moderators"],"allowed-commands":["fly"]}]})",
+                    "/admins/0/groups", kWarning, "must be an array of group names"},
+        FindingCase{
+            "group_not_text",
+            R"({"admins":[{"eosid":["$A"],"groups":["Mods",3],"allowed-commands":["fly"]}]})",
+            R"({"admins":[{"eosid":["$A"],"groups":["Mods"],"allowed-commands":["fly"]}]})",
+            "/admins/0/groups/1", kWarning, "names no group"},
+        FindingCase{"group_empty", R"({"admins":[{"groups":[""],"allowed-commands":["fly"]}]})",
+                    R"({"admins":[{"groups":[" "],"allowed-commands":["fly"]}]})",
+                    "/admins/0/groups/0", kWarning, "is empty"},
+        FindingCase{"neither_ids_nor_groups", R"({"admins":[{"allowed-commands":["fly"]}]})",
+                    R"({"admins":[{"groups":["Mods"],"allowed-commands":["fly"]}]})", "/admins/0",
+                    kWarning, "has no \"eosid\""}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// Groups say something only where the Permissions plugin is loaded: the server of the file is
+// looked at for its folder.
+TEST(ConfigCheckTest, GroupsWantThePermissionsPluginsFolder) {
+  const testing::ServerFolder folder;
+  const std::string path = (folder.PluginDir() / "config.json").string();
+  folder.WriteConfig(R"({"admins": [{"eosid": ["x"], "allowed-commands": ["fly"]},
+    {"groups": ["Moderators"], "allowed-commands": ["fly"]}]})");
+  const auto warned = [&] {
+    for (const Finding& finding : CheckConfigFile(path).findings) {
+      if (finding.path == "/admins/1/groups" &&
+          finding.message.find("no ArkApi/Plugins/Permissions/") != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(warned());
+  std::filesystem::create_directories(folder.PluginDir().parent_path() / "Permissions");
+  EXPECT_FALSE(warned());
+  // A file outside a server's plugin folder: nothing to say about its server.
+  EXPECT_TRUE(
+      PermissionsFindings("draft/config.json", json::parse(R"({"admins": [{"groups": ["M"]}]})"))
+          .empty());
+}
+
 TEST(ConfigCheckTest, SlashesInTextsAndBlanksAfterTheValueAreClean) {
   for (const char* text : {"{\"white-list\": [\"//give\", \"/x\"]}\n \t\r\n", "{}", "{} "}) {
     const CheckReport report = CheckConfigText(text);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace quillmark::tools {
 namespace {
@@ -76,7 +77,44 @@ TEST(ExplainTest, AsksForAPluginsCommand) {
        "names rex grants it; nor is it a word of \"plugin-commands\""},
   };
   for (const Case& c : cases) {
-    const Explanation explanation = Explain(config, "rex", c.admin, c.command, c.plugin);
+    const Explanation explanation = Explain(config, "rex", c.admin, c.command, {}, c.plugin);
+    std::string text;
+    for (const std::string& line : explanation.lines) text.append(line).append("\n");
+    EXPECT_EQ(explanation.allowed, c.allowed) << c.command << "\n" << text;
+    EXPECT_NE(text.find(c.says), std::string::npos) << c.command << "\n" << text;
+  }
+}
+
+// With --groups the player is in those groups of the Permissions plugin; without, in none.
+TEST(ExplainTest, NamesTheGroupThatGranted) {
+  const json config = json::parse(R"({"admins": [
+    {"eosid": ["rex"], "allowed-commands": ["walk"]},
+    {"groups": ["Builders", "Moderators"], "allowed-commands": ["fly", "walk"]}]})");
+  struct Case {
+    std::vector<std::string> groups;
+    bool admin;
+    const char* command;
+    bool allowed;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{"Moderators"},
+       true,
+       "fly",
+       true,
+       "\"fly\" is granted to rex by /admins/1 (\"fly\" at /admins/1/allowed-commands/0) "
+       "through the group Moderators, and the administrator bit is set"},
+      {{"Moderators"}, false, "fly", false, "blocked"},
+      {{"Moderators"},
+       true,
+       "walk",
+       true,
+       "by /admins/0 (\"walk\" at /admins/0/allowed-commands/0), and"},
+      {{}, true, "fly", false, "blocked"},
+      {{"moderators"}, true, "fly", false, "blocked"},
+  };
+  for (const Case& c : cases) {
+    const Explanation explanation = Explain(config, "rex", c.admin, c.command, c.groups);
     std::string text;
     for (const std::string& line : explanation.lines) text.append(line).append("\n");
     EXPECT_EQ(explanation.allowed, c.allowed) << c.command << "\n" << text;

@@ -1,0 +1,55 @@
+cmake_minimum_required(VERSION 3.25)
+# Checks the export table of the Permissions plugin's stand-in (Permissions.dll) against the list
+# kept beside it: exactly those names, nothing more (it needs no entry point for the framework to
+# call), nothing less; and that every name the audit plugin looks up in it at run time (its
+# sources' decorated names of Permissions) is one of them.
+#   cmake -DREADOBJ=... -DDLL=... -DEXPORT_LIST=... -DSOURCES=<file;file> -P CheckPermissionsExports.cmake
+execute_process(COMMAND ${READOBJ} --coff-exports ${DLL} OUTPUT_VARIABLE exports
+                RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${READOBJ} could not read ${DLL}")
+endif()
+string(REPLACE ";" "\\;" exports "${exports}")
+string(REPLACE "\n" ";" lines "${exports}")
+set(exported)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^  Name: (.+)$")
+    list(APPEND exported "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+
+file(STRINGS ${EXPORT_LIST} listed_lines REGEX "^[^#]")
+set(listed)
+foreach(line IN LISTS listed_lines)
+  string(REGEX REPLACE "\t.*$" "" name "${line}")
+  list(APPEND listed "${name}")
+endforeach()
+
+list(SORT exported)
+list(SORT listed)
+if(NOT exported STREQUAL listed)
+  set(extra ${exported})
+  list(REMOVE_ITEM extra ${listed})
+  set(missing ${listed})
+  list(REMOVE_ITEM missing ${exported})
+  message(FATAL_ERROR "${DLL} exports what its header does not declare: ${extra}\n"
+                      "and misses what it declares: ${missing}")
+endif()
+
+foreach(source IN LISTS SOURCES)
+  file(STRINGS ${source} asked REGEX "\"\\?[A-Za-z]+@Permissions@@")
+  foreach(line IN LISTS asked)
+    string(REGEX MATCH "\\?[A-Za-z]+@Permissions@@[^\"]*" start "${line}")
+    set(found FALSE)
+    foreach(name IN LISTS listed)
+      string(FIND "${name}" "${start}" at)
+      if(at EQUAL 0)
+        set(found TRUE)
+      endif()
+    endforeach()
+    if(NOT found)
+      message(FATAL_ERROR "${source} looks up ${start}..., which Permissions.dll does not export")
+    endif()
+  endforeach()
+endforeach()
+message(STATUS "${DLL} exports exactly the ${EXPORT_LIST} names")
