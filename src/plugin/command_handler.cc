@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <string_view>
+#include <vector>
 
 #include "audit/audit_settings.h"
 #include "audit/audit_text.h"
@@ -102,13 +103,22 @@ constexpr std::string_view kPlayerText = "]\n Player: ";
 constexpr std::string_view kExecutedText = ")\nExecuted: ";
 constexpr std::string_view kPositionText = "\nPosition: ";
 
+// The mentions of the alerts the command matches, as it reached the server (no secret hidden
+// yet: what is hidden cannot hide a command word).
+std::vector<std::string> Mentions(const NotifySettings& settings, HostView units, bool allowed) {
+  if (settings.alerts.empty() || settings.webhook.empty()) return {};
+  return AlertMentions(settings.alerts, host::Utf16ToUtf8(units.data(), units.size()), !allowed);
+}
+
 // Hands the notification to delivery, when one is to be made, with the player as error lines
-// name them. A command let through is not posted when the channel is for blocked ones only.
-// Every text is shown as the audit line has it, Discord's markdown escaped, and counted escaped.
-void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
-  if (allowed && settings.blocked_only) return;
+// name them. A command let through is not posted when the channel is for blocked ones only,
+// unless an alert pings for it. Every text is shown as the audit line has it, Discord's markdown
+// escaped, and counted escaped.
+void Notify(const NotifySettings& settings, const Shown& shown, bool allowed,
+            std::vector<std::string> mentions) {
+  if (allowed && settings.blocked_only && mentions.empty()) return;
   const MarkdownField name(shown.name, kMaxField);
-  if (!AdmitNotification(settings, shown.eos_id, name.text)) return;
+  if (!AdmitNotification(settings, shown.eos_id, name.text, !mentions.empty())) return;
   const MarkdownField label(shown.label, kMaxField);
   const MarkdownField eos_id(shown.eos_id, kMaxField);
   // "(" "[" label "]\n Player: " name " (" eos ")\nExecuted: " command "\nPosition: " pos "\n"
@@ -132,7 +142,7 @@ void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   player.reserve(plain_name.text.size() + plain_eos_id.text.size() + 3);
   player.append(plain_name.text).append(" (").append(plain_eos_id.text).append(")");
   PostToDiscord(settings, std::move(text), allowed ? Notice::kAllowed : Notice::kBlocked,
-                std::move(player), shown.eos_id, name.text);
+                std::move(player), shown.eos_id, name.text, std::move(mentions));
 }
 
 // Tells the player, when config.json says what, that the command was blocked; `refused` is the
@@ -180,6 +190,8 @@ CommandAccount GatherAccount(AShooterPlayerController* controller, HostView unit
 void AuditCommand(AShooterPlayerController* controller, FString& command) {
   const Configuration& configuration = CurrentConfiguration();
   const CommandAccount account = GatherAccount(controller, Units(command), configuration);
+  std::vector<std::string> mentions =
+      Mentions(configuration.notify, Units(command), account.allowed);
 
   // The shown texts, every one escaped.
   Shown shown;
@@ -193,7 +205,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
     LogInfo(fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name, shown.eos_id,
                         shown.command, shown.position, shown.label));
     JournalCommand(account);
-    Notify(configuration.notify, shown, true);
+    Notify(configuration.notify, shown, true, std::move(mentions));
     return;
   }
   std::string line = fmt::format(
@@ -208,7 +220,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command) {
   LogInfo(line);
   JournalCommand(account);
   command.Empty();
-  Notify(configuration.notify, shown, false);
+  Notify(configuration.notify, shown, false, std::move(mentions));
   TellBlockedPlayer(controller, configuration.audit.blocked_message,
                     account.parts > 1 ? refused_part : shown.command);
 }
