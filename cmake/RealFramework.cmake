@@ -31,6 +31,7 @@ add_library(quillmark SHARED
   src/audit/allow_list.cc
   src/audit/server_label.cc
   src/audit/server_password.cc
+  src/notify/alerts.cc
   src/notify/delivery.cc
   src/notify/discord.cc
   src/notify/discord_body.cc

@@ -4,7 +4,9 @@
 // host will not take, and new settings. After every step: at most one post in flight per
 // webhook, every post within Discord's limits, each webhook's commands delivered in the order
 // they were handled and none twice, every notification delivered, waiting or counted, and the
-// queues no longer than their bound.
+// queues no longer than their bound. Some commands are alerts: a post pings exactly the
+// mentions of the alert that leads it, holds no alert of other mentions, and pings nobody when
+// no alert leads it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -55,6 +57,27 @@ std::vector<long long> WithinDiscordsLimits(const std::string& text) {
     characters += description + quillmark::CountCharacters(embed["title"].get<std::string>());
   }
   FUZZ_CHECK(characters <= quillmark::kMaxEmbedCharacters, text);
+  FUZZ_CHECK(body["allowed_mentions"]["parse"] == nlohmann::json::array(), text);
+  // An alert's embed says "ping <its content>".
+  const auto ping = [](const nlohmann::json& embed) {
+    const std::string description = embed.value("description", std::string());
+    const auto at = description.find("\nping ");
+    return at == std::string::npos
+               ? std::string()
+               : description.substr(at + 6, description.find('\n', at + 1) - at - 6);
+  };
+  const std::string lead = ping(body["embeds"][0]);
+  FUZZ_CHECK(body.value("content", std::string()) == lead, text);
+  for (const nlohmann::json& embed : body["embeds"]) {
+    FUZZ_CHECK(ping(embed).empty() || ping(embed) == lead, text);
+  }
+  if (!lead.empty()) {
+    const auto& allowed = body["allowed_mentions"];
+    FUZZ_CHECK(allowed["roles"] == nlohmann::json::parse(R"(["1"])"), text);
+    FUZZ_CHECK(allowed["users"] ==
+                   (lead == "<@&1>" ? nlohmann::json::array() : nlohmann::json::parse(R"(["2"])")),
+               text);
+  }
   std::vector<long long> numbers;
   for (const nlohmann::json& embed : body["embeds"]) numbers.push_back(Number(embed));
   return numbers;
@@ -152,12 +175,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string webhook = "https://discord.com/api/webhooks/" +
                                     std::to_string(in.ConsumeIntegralInRange(1, 3)) + "/token";
         std::string description = "Executed: " + std::to_string(next++) + "\n";
+        std::vector<std::string> mentions;
+        switch (in.ConsumeIntegralInRange(0, 5)) {
+          case 0:
+            mentions = {"<@&1>"};
+            break;
+          case 1:
+            mentions = {"<@2>", "<@&1>"};
+            break;
+          default:
+            break;
+        }
+        if (!mentions.empty()) {
+          description += "ping";
+          for (const std::string& mention : mentions) description += " " + mention;
+          description += "\n";
+        }
         description.append(in.ConsumeBool() ? 0 : in.ConsumeIntegralInRange(0, 5000), 'x');
         const std::string sender = "E" + std::to_string(in.ConsumeIntegralInRange(1, 3));
         delivery.Enqueue(
             webhook, "Quillmark",
             {quillmark::MakeEmbed(quillmark::kAllowedTitle, description, quillmark::kGreen),
-             "Rex (0002)", std::chrono::system_clock::time_point{}, sender, "Rex"});
+             "Rex (0002)", std::chrono::system_clock::time_point{}, sender, "Rex",
+             std::move(mentions)});
         ++enqueued;
         break;
       }

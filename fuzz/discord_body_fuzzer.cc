@@ -114,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const nlohmann::json post = nlohmann::json::parse(body, nullptr, false);
   FUZZ_CHECK(!post.is_discarded(), body);
-  FUZZ_CHECK(post.is_object() && post.size() == 3, body);
+  FUZZ_CHECK(post.is_object() && post.size() == 4, body);
+  FUZZ_CHECK(post["allowed_mentions"] == nlohmann::json::parse(R"({"parse": []})"), body);
   FUZZ_CHECK(post["username"] == Utf8(username), body);
   FUZZ_CHECK(post["avatar_url"].is_null(), body);
   FUZZ_CHECK(post["embeds"].is_array() && post["embeds"].size() == count, body);

@@ -27,7 +27,8 @@ using Pointer = json::json_pointer;
 
 // The keys the plugin reads, at each level.
 const std::vector<std::string> kTopKeys = {"white-list", "admins", "discordwh", "messages",
-                                           "discord",    "rcon",   "journal",   "plugin-commands"};
+                                           "discord",    "rcon",   "journal",   "plugin-commands",
+                                           "alerts"};
 const std::vector<std::string> kEntryKeys = {"eosid", "groups", "allowed-commands"};
 const std::vector<std::string> kMessagesKeys = {"sender", "blocked"};
 const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify",
@@ -39,6 +40,7 @@ const std::vector<std::string> kDiscordHosts = {"discord.com",        "ptb.disco
 const std::vector<std::string> kRconKeys = {"audit"};
 const std::vector<std::string> kJournalKeys = {"enabled", "folder", "keep-days", "day-limit-mib"};
 const std::vector<std::string> kPluginCommandsKeys = {"allowed-commands"};
+const std::vector<std::string> kAlertKeys = {"commands", "blocked", "mention"};
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -143,6 +145,7 @@ class Checker {
       UnknownKeys(*journal, Pointer("/journal"), kJournalKeys);
     }
     PluginCommandWords();
+    Alerts();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
       return a.severity == Severity::kError && b.severity != Severity::kError;
     });
@@ -384,6 +387,32 @@ class Checker {
     for (std::size_t i = 0; i < words->size(); ++i) {
       const json& word = (*words)[i];
       if (word.is_string()) TextEntry(at / "allowed-commands" / i, word.get<std::string>(), false);
+    }
+  }
+
+  // What the plugin reads of "alerts" without a word: keys it passes over, command words that
+  // never match, rules that can never ping.
+  void Alerts() {
+    const auto alerts = config_.find("alerts");
+    if (alerts == config_.end() || !alerts->is_array()) return;
+    const Pointer at("/alerts");
+    const auto webhook = config_.find("discordwh");
+    if (!alerts->empty() && (webhook == config_.end() || !webhook->is_string() ||
+                             webhook->get<std::string>().empty())) {
+      Warn(at,
+           "has rules, but \"discordwh\" names no webhook: nothing is posted, so nothing pings");
+    }
+    for (std::size_t i = 0; i < alerts->size(); ++i) {
+      const json& rule = (*alerts)[i];
+      if (!rule.is_object()) continue;
+      UnknownKeys(rule, at / i, kAlertKeys);
+      const auto commands = rule.find("commands");
+      if (commands == rule.end() || !commands->is_array()) continue;
+      for (std::size_t j = 0; j < commands->size(); ++j) {
+        if ((*commands)[j].is_string()) {
+          TextEntry(at / i / "commands" / j, (*commands)[j].get<std::string>(), false);
+        }
+      }
     }
   }
 

@@ -42,6 +42,58 @@ WebhookVerdict TooLong(const json& path, std::size_t limit) {
                    "Must be " + std::to_string(limit) + " or fewer in length.");
 }
 
+// A Discord id: a snowflake, a number of 64 bits written in digits.
+bool IsSnowflake(const json& id) {
+  if (!id.is_string()) return false;
+  const std::string& text = id.get_ref<const std::string&>();
+  if (text.empty() || text.size() > 20 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  return text.size() < 20 || text <= "18446744073709551615";
+}
+
+// "allowed_mentions" as Discord takes it; 204 when it does.
+WebhookVerdict JudgeAllowedMentions(const json& allowed) {
+  if (!allowed.is_object())
+    return FormError({"allowed_mentions"}, "DICT_TYPE_CONVERT", "Not a dictionary.");
+  const auto parse = allowed.find("parse");
+  std::vector<std::string> parsed;
+  if (parse != allowed.end() && !parse->is_null()) {
+    if (!parse->is_array()) {
+      return FormError({"allowed_mentions", "parse"}, "LIST_TYPE_CONVERT", "Not a list.");
+    }
+    for (std::size_t i = 0; i < parse->size(); ++i) {
+      const json& kind = (*parse)[i];
+      if (!kind.is_string() || (kind != "roles" && kind != "users" && kind != "everyone")) {
+        return FormError({"allowed_mentions", "parse", std::to_string(i)}, "ENUM_TYPE_COERCE",
+                         "Value must be one of ('roles', 'users', 'everyone').");
+      }
+      parsed.push_back(kind);
+    }
+  }
+  for (const char* list : {"roles", "users"}) {
+    const auto ids = allowed.find(list);
+    if (ids == allowed.end() || ids->is_null()) continue;
+    if (std::find(parsed.begin(), parsed.end(), list) != parsed.end()) {
+      return FormError({"allowed_mentions", "parse"}, "MESSAGE_ALLOWED_MENTIONS_PARSE_EXCLUSIVE",
+                       std::string("parse:[\"") + list + "\"] and " + list +
+                           ": [ids...] are mutually exclusive.");
+    }
+    if (!ids->is_array()) {
+      return FormError({"allowed_mentions", list}, "LIST_TYPE_CONVERT", "Not a list.");
+    }
+    if (ids->size() > 100) return TooLong({"allowed_mentions", list}, 100);
+    for (std::size_t i = 0; i < ids->size(); ++i) {
+      if (!IsSnowflake((*ids)[i])) {
+        return FormError({"allowed_mentions", list, std::to_string(i)}, "NUMBER_TYPE_COERCE",
+                         "Value \"" + (*ids)[i].dump() + "\" is not snowflake.");
+      }
+    }
+  }
+  return {};
+}
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -62,6 +114,12 @@ WebhookVerdict JudgeWebhookBody(const std::string& body, const std::string& cont
     if (!content->is_string()) return FormError({"content"}, "STRING_TYPE_CONVERT", "Not text.");
     if (Characters(*content) > 2000) return TooLong({"content"}, 2000);
     has_content = !content->get<std::string>().empty();
+  }
+  if (const auto allowed = post.find("allowed_mentions");
+      allowed != post.end() && !allowed->is_null()) {
+    if (WebhookVerdict verdict = JudgeAllowedMentions(*allowed); verdict.status != 204) {
+      return verdict;
+    }
   }
   bool has_embed = false;
   if (const auto embeds = post.find("embeds"); embeds != post.end() && !embeds->is_null()) {
@@ -150,6 +208,44 @@ std::string RenderedMarkdown(std::string_view text, std::size_t* unescaped) {
   return out;
 }
 
+std::vector<std::string> WebhookPings(const std::string& body) {
+  std::vector<std::string> pings;
+  const json post = json::parse(body, nullptr, false);
+  if (!post.is_object()) return pings;
+  const auto content = post.find("content");
+  if (content == post.end() || !content->is_string()) return pings;
+  const std::string& text = content->get_ref<const std::string&>();
+  const auto allowed = post.find("allowed_mentions");
+  const bool everything = allowed == post.end() || allowed->is_null();
+  const auto allows = [&](const char* kind, const std::string& id) {
+    if (everything) return true;
+    const json parse = allowed->value("parse", json::array());
+    if (std::find(parse.begin(), parse.end(), kind) != parse.end()) return true;
+    const json ids = allowed->value(kind, json::array());
+    return !id.empty() && std::find(ids.begin(), ids.end(), id) != ids.end();
+  };
+  const auto add = [&pings](std::string ping) {
+    if (std::find(pings.begin(), pings.end(), ping) == pings.end()) pings.push_back(ping);
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 9, "@everyone") == 0 || text.compare(i, 5, "@here") == 0) {
+      if (allows("everyone", "")) add("everyone");
+      continue;
+    }
+    if (text.compare(i, 2, "<@") != 0) continue;
+    std::size_t start = i + 2;
+    const bool role = start < text.size() && text[start] == '&';
+    if (role || (start < text.size() && text[start] == '!')) ++start;
+    std::size_t end = start;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end == start || end >= text.size() || text[end] != '>') continue;
+    const std::string id = text.substr(start, end - start);
+    if (allows(role ? "roles" : "users", id)) add(std::string(role ? "role " : "user ") + id);
+    i = end;
+  }
+  return pings;
+}
+
 std::string DescribeWebhookPost(const std::string& body) {
   const json post = json::parse(body, nullptr, false);
   std::ostringstream out;
@@ -161,6 +257,10 @@ std::string DescribeWebhookPost(const std::string& body) {
         << colour << "\n";
     std::istringstream lines(RenderedMarkdown(embed.value("description", std::string())));
     for (std::string line; std::getline(lines, line);) out << "[discord]   " << line << "\n";
+  }
+  const std::vector<std::string> pings = WebhookPings(body);
+  for (std::size_t i = 0; i < pings.size(); ++i) {
+    out << (i == 0 ? "[discord] pings " : ", ") << pings[i] << (i + 1 == pings.size() ? "\n" : "");
   }
   return out.str();
 }
@@ -176,6 +276,9 @@ std::string WebhookReceiver::Summary::Text() const {
         << (order.out_of_order == 0 && order.repeated == 0 ? "in order" : "NOT in order") << " ("
         << order.out_of_order << " out of order, " << order.repeated << " repeated)\n";
   }
+  out << "discord-standin: " << pings.size() << " pings";
+  for (std::size_t i = 0; i < pings.size(); ++i) out << (i == 0 ? ": " : ", ") << pings[i];
+  out << "\n";
   return out.str();
 }
 
@@ -397,6 +500,7 @@ struct WebhookReceiver::State {
     ++summary.messages;
     const json post = json::parse(request.body);
     summary.embeds += post.value("embeds", json::array()).size();
+    for (std::string& ping : WebhookPings(request.body)) summary.pings.push_back(std::move(ping));
     Order& order = orders[webhook];
     order.counts.webhook = webhook;
     for (const long long number : CommandNumbers(request.body)) {
@@ -508,7 +612,8 @@ struct WebhookReceiver::State {
                                 {"shared", taken.limited_shared},
                                 {"global", taken.limited_global},
                                 {"refused", taken.refused},
-                                {"webhooks", webhooks}}
+                                {"webhooks", webhooks},
+                                {"pings", taken.pings}}
                                .dump(),
                            "application/json");
     });

@@ -22,7 +22,8 @@
 
 namespace quillmark::tools {
 
-// Discord's answer to one post body: the status and, for a refusal, its JSON error body.
+// Discord's answer to one post body: the status and, for a refusal, its JSON error body. The
+// body's "content" and "allowed_mentions" are checked as Discord checks them.
 struct WebhookVerdict {
   int status = 204;
   std::string error_body;
@@ -30,8 +31,14 @@ struct WebhookVerdict {
 WebhookVerdict JudgeWebhookBody(const std::string& body, const std::string& content_type);
 
 // A readable rendering of a valid post: poster, title, colour and each description line as
-// Discord shows it (see RenderedMarkdown).
+// Discord shows it (see RenderedMarkdown), and the pings it makes (see WebhookPings).
 std::string DescribeWebhookPost(const std::string& body);
+
+// Whom a valid post pings, as Discord would: "role <id>", "user <id>", "everyone" (for
+// @everyone and @here), each once, in the order its content names them: the mentions in its
+// content that its "allowed_mentions" allows (every one when it has none). Mentions in embeds
+// never ping.
+std::vector<std::string> WebhookPings(const std::string& body);
 
 // What Discord shows of a text where markdown is escaped: a backslash before ASCII punctuation
 // shows that character alone. Other markdown is kept as written; `unescaped`, when given, gets
@@ -95,6 +102,7 @@ class WebhookReceiver {
       std::size_t repeated = 0;      // ... that came a second time
     };
     std::vector<Order> webhooks;
+    std::vector<std::string> pings;  // of every post accepted, in order (see WebhookPings)
     // Several lines, as the stand-in prints them when it stops.
     [[nodiscard]] std::string Text() const;
   };

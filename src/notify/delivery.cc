@@ -250,33 +250,57 @@ void Delivery::ReportOverflow() {
                   waiting_));
 }
 
-// The fair share: the sender with the most notifications waiting gives up its newest, when it
-// has more than one more than `share` (none: nothing waiting) and that one is not being posted.
-bool Delivery::MakeRoom(const Share* share) {
+// The fair share: the sender with the most notifications waiting gives up its newest without a
+// ping, when it has more than one more than `share` (none: nothing waiting) and that one is not
+// being posted. An alert first takes the place of the newest without a ping of the heaviest
+// sender that has one; only when every notification waiting pings does an alert give way, by
+// the fair share.
+bool Delivery::MakeRoom(const Share* share, bool alert) {
   if (weights_.empty()) return false;
+  if (alert) {
+    for (auto it = weights_.rbegin(); it != weights_.rend(); ++it) {
+      if (GiveWay(*std::get<2>(*it), false)) return true;
+    }
+  }
   const auto [count, number, heaviest] = *weights_.rbegin();
   const std::size_t own = share != nullptr ? share->waiting.size() : 0;
   if (heaviest == share || count <= own + 1) return false;
-  const Items::iterator victim = heaviest->waiting.back();
-  if (heaviest->queue->InFlight(*victim)) return false;
+  return GiveWay(*heaviest, alert);
+}
+
+// The share's newest notification that is not being posted, and pings not (or, `alert_too`,
+// may), gives its place: it is counted as omitted.
+bool Delivery::GiveWay(Share& share, bool alert_too) {
+  auto at = share.waiting.end();
+  while (at != share.waiting.begin()) {
+    --at;
+    // Those being posted are the oldest.
+    if (share.queue->InFlight(**at)) return false;
+    if (alert_too || (*at)->notification.mentions.empty()) break;
+    if (at == share.waiting.begin()) return false;
+  }
+  if (at == share.waiting.end()) return false;
+  const Items::iterator victim = *at;
   ++counters_.omitted;
   --waiting_;
   bytes_ -= victim->bytes;
-  heaviest->waiting.pop_back();
-  Reweigh(*heaviest, count);
-  const std::optional<Items::iterator> gap = heaviest->open_gap;
+  const std::size_t before = share.waiting.size();
+  share.waiting.erase(at);
+  Reweigh(share, before);
+  const std::optional<Items::iterator> gap = share.open_gap;
   if (gap && (*gap)->number > victim->number && (*gap)->poster == victim->poster) {
     (*gap)->Count(victim->notification.when);
-    heaviest->queue->items.erase(victim);
+    share.queue->items.erase(victim);
   } else {
     // The notification gives way to a gap in its place.
     victim->notification.embed = Embed{};
     victim->notification.player = std::string();
+    victim->notification.mentions = {};
     victim->bytes = 0;
     victim->gap = 1;
     victim->gap_last = victim->notification.when;
-    heaviest->open_gap = victim;
-    ++heaviest->gaps;
+    share.open_gap = victim;
+    ++share.gaps;
   }
   ReportOverflow();
   return true;
@@ -320,14 +344,15 @@ void Delivery::Drop(Queue& queue, Items::iterator item) {
 }
 
 bool Delivery::Admit(const std::string& webhook, const std::string& poster, std::string_view sender,
-                     std::string_view shown, std::chrono::system_clock::time_point when) {
+                     std::string_view shown, std::chrono::system_clock::time_point when,
+                     bool alert) {
   if (webhook.empty()) return false;
   Queue& queue = QueueFor(webhook);
   if (queue.stopped) {
     ++counters_.undeliverable;
     return false;
   }
-  if (waiting_ < options_.queue_limit || MakeRoom(FindShare(queue, sender))) return true;
+  if (waiting_ < options_.queue_limit || MakeRoom(FindShare(queue, sender), alert)) return true;
   Omit(queue, poster, sender, shown, when);
   return false;
 }
@@ -340,14 +365,15 @@ void Delivery::Enqueue(const std::string& webhook, const std::string& poster,
       notification.shown.empty() ? notification.player : std::move(notification.shown);
   notification.sender = std::string();
   notification.shown = std::string();
-  if (!Admit(webhook, poster, sender, shown, notification.when)) return;
+  const bool alert = !notification.mentions.empty();
+  if (!Admit(webhook, poster, sender, shown, notification.when, alert)) return;
   Queue& queue = QueueFor(webhook);
   // What the notification holds, with the list's and the share's bookkeeping.
   const std::size_t bytes = sizeof(Item) + 4 * sizeof(void*) +
                             notification.embed.description.size() + notification.player.size() +
-                            poster.size();
+                            poster.size() + notification.mentions.size() * 32;
   while (bytes_ + bytes > kQueueBytes) {
-    if (!MakeRoom(FindShare(queue, sender))) {
+    if (!MakeRoom(FindShare(queue, sender), alert)) {
       Omit(queue, poster, sender, shown, notification.when);
       return;
     }
@@ -370,15 +396,21 @@ void Delivery::PostIfDue(Queue& queue, DeliveryClock::time_point now) {
 
 void Delivery::Post(Queue& queue, DeliveryClock::time_point now) {
   queue.JoinGaps();
-  // As many waiting items as fit one post, in order, all under the same name.
+  // As many waiting items as fit one post, in order, all under the same name. An alert leads
+  // its post: it ends a post that another began, unless it pings the same as the one that leads.
   const std::size_t most = queue.split > 0 ? queue.split : kMaxEmbeds;
   std::vector<Embed> gaps;
   gaps.reserve(most);
   std::vector<const Embed*> embeds;
   std::size_t characters = 0;
   const std::string& poster = queue.items.front().poster;
+  const std::vector<std::string>& mentions = queue.items.front().notification.mentions;
   for (Item& item : queue.items) {
     if (embeds.size() == most || item.poster != poster) break;
+    if (!embeds.empty() && !item.notification.mentions.empty() &&
+        item.notification.mentions != mentions) {
+      break;
+    }
     const Embed* embed = &item.notification.embed;
     if (item.gap > 0) {
       gaps.push_back(item.GapEmbed());
@@ -389,7 +421,7 @@ void Delivery::Post(Queue& queue, DeliveryClock::time_point now) {
     embeds.push_back(embed);
     queue.flight_end = item.number;
   }
-  const std::string body = DiscordBody(embeds, poster);
+  const std::string body = DiscordBody(embeds, poster, mentions);
   queue.in_flight = embeds.size();
   // A gap being posted counts nothing more: Discord may show it as it is.
   auto item = queue.items.begin();

@@ -8,6 +8,10 @@
 // when it is full, a notification of a sender with fewer waiting than the sender with the most
 // takes the place of that sender's newest one. What finds no place is counted per sender, and
 // the channel later gets one embed per sender, in its place, saying how many it does not show.
+// An alert (a notification that pings) leads its own post, which no alert of other mentions
+// shares, and is never the one to give its place while a notification without a ping waits:
+// an alert takes the place of the newest notification without a ping of the sender with the
+// most waiting that has one, and only among alerts does the fair share apply.
 // Nothing here waits; the host's frames drive it.
 #pragma once
 
@@ -25,6 +29,7 @@
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <vector>
 
 #include "notify/discord_body.h"
 
@@ -42,6 +47,8 @@ struct Notification {
   // The sender as an embed shows it (see markdown.h), for the embed of what is not shown;
   // empty: `player`.
   std::string shown{};
+  // An alert's mentions (see alerts.h), which the post it leads pings; empty: no ping.
+  std::vector<std::string> mentions{};
 };
 
 // The host's time-outs apply to each socket operation, with no deadline for the whole post and
@@ -108,10 +115,12 @@ class Delivery {
   // queued: when not, it is counted here as Enqueue would count it (omitted while the queue is
   // full and the sender has its fair share, undeliverable for a webhook given up) and need not
   // be made at all. When the queue is full and another sender has more than one notification
-  // more waiting, that sender's newest gives its place (counted as omitted) and it is queued.
-  // O(log n) in the senders waiting.
+  // more waiting, that sender's newest without a ping gives its place (counted as omitted) and
+  // it is queued; for an `alert`, see above. O(log n) in the senders waiting; an alert that
+  // finds the queue full may look through every sender and its alerts.
   bool Admit(const std::string& webhook, const std::string& poster, std::string_view sender,
-             std::string_view shown, std::chrono::system_clock::time_point when);
+             std::string_view shown, std::chrono::system_clock::time_point when,
+             bool alert = false);
 
   // Takes in the results that have come back and posts what is due. Every frame.
   void Tick();
@@ -156,7 +165,8 @@ class Delivery {
   Share& ShareFor(Queue& queue, std::string_view sender, std::string_view shown);
   void Reweigh(Share& share, std::size_t before);
   void Release(Share& share);
-  bool MakeRoom(const Share* share);
+  bool MakeRoom(const Share* share, bool alert);
+  bool GiveWay(Share& share, bool alert_too);
   void Omit(Queue& queue, const std::string& poster, std::string_view sender,
             std::string_view shown, std::chrono::system_clock::time_point when);
   void ReportOverflow();

@@ -89,7 +89,8 @@ void StopNotifier() {
 }
 
 void PostToDiscord(const NotifySettings& settings, std::string message, Notice notice,
-                   std::string who, std::string sender, std::string shown) {
+                   std::string who, std::string sender, std::string shown,
+                   std::vector<std::string> mentions) {
   if (settings.webhook.empty() || !TheDelivery()) return;
   static constexpr struct {
     const char* title;
@@ -103,17 +104,18 @@ void PostToDiscord(const NotifySettings& settings, std::string message, Notice n
   try {
     TheDelivery()->Enqueue(settings.webhook, settings.poster,
                            {MakeEmbed(look.title, std::move(message), look.colour), std::move(who),
-                            std::chrono::system_clock::now(), std::move(sender), std::move(shown)});
+                            std::chrono::system_clock::now(), std::move(sender), std::move(shown),
+                            std::move(mentions)});
   } catch (const std::exception& e) {
     LogFailure("Error sending command to Discord. Error", e.what());
   }
 }
 
 bool AdmitNotification(const NotifySettings& settings, std::string_view sender,
-                       std::string_view shown) {
+                       std::string_view shown, bool alert) {
   if (settings.webhook.empty() || !TheDelivery()) return false;
   return TheDelivery()->Admit(settings.webhook, settings.poster, sender, shown,
-                              std::chrono::system_clock::now());
+                              std::chrono::system_clock::now(), alert);
 }
 
 std::size_t WaitingNotifications() { return TheDelivery() ? TheDelivery()->Owed() : 0; }

@@ -33,18 +33,21 @@ enum class Notice { kAllowed, kBlocked, kRcon, kPluginAllowed, kPluginBlocked };
 // Queues `message` as the description of an embed titled and coloured by `notice` for the
 // settings' webhook and name; `who` names who sent the command in error lines, `sender` whose
 // share of the queue it takes (empty: `who`; see delivery.h) and `shown` how the embed of what
-// is not shown names the sender (escaped for markdown; empty: `who`). Nothing when no webhook
-// is configured or the notifier is stopped. Never waits for the network; never throws. Game
+// is not shown names the sender (escaped for markdown; empty: `who`). With `mentions` (see
+// AlertMentions) it is an alert: the post it leads pings them. Nothing when no webhook is
+// configured or the notifier is stopped. Never waits for the network; never throws. Game
 // thread.
 void PostToDiscord(const NotifySettings& settings, std::string message, Notice notice,
-                   std::string who, std::string sender = {}, std::string shown = {});
+                   std::string who, std::string sender = {}, std::string shown = {},
+                   std::vector<std::string> mentions = {});
 
 // Whether a notification of `sender` (shown as `shown`) for the settings' webhook is to be made
 // now. False when nothing is posted (no webhook, the notifier stopped) and when it would not be
 // queued: it is then counted as PostToDiscord would count it (omitted while the queue is full
-// and the sender has its share), and the caller saves making its text. Game thread.
+// and the sender has its share), and the caller saves making its text. `alert`: it will ping
+// (see delivery.h). Game thread.
 bool AdmitNotification(const NotifySettings& settings, std::string_view sender = {},
-                       std::string_view shown = {});
+                       std::string_view shown = {}, bool alert = false);
 
 // Notifications queued and not yet delivered, refused, counted as omitted or given up, and gap
 // embeds not yet posted: what the channel is still owed.

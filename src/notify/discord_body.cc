@@ -4,13 +4,15 @@
 
 #include "audit/audit_text.h"
 #include "host/libraries.h"
+#include "notify/alerts.h"
 
 namespace quillmark {
 namespace {
 
-// The body of one embed is nine lines, the literal braces doubled for the formatter; a body of
-// several repeats the embed's four middle lines for each.
-constexpr char kHead[] = "{\n\t\t\t\"embeds\": [";
+// The body of one embed is ten lines, the literal braces doubled for the formatter; a body of
+// several repeats the embed's four middle lines for each, and one that pings has its content in
+// a line of its own first.
+constexpr char kEmbeds[] = "\t\t\t\"embeds\": [";
 constexpr char kEmbed[] =
     "{{\n"
     "\t\t\t\t\"title\": \"{}\",\n"
@@ -20,7 +22,8 @@ constexpr char kEmbed[] =
 constexpr char kTail[] =
     "],\n"
     "\t\t\t\"username\": \"{}\",\n"
-    "\t\t\t\"avatar_url\": null\n"
+    "\t\t\t\"avatar_url\": null,\n"
+    "\t\t\t\"allowed_mentions\": {{\"parse\": []{}}}\n"
     "\t\t}}";
 
 std::string JsonEscape(std::string_view text) {
@@ -60,6 +63,17 @@ std::string JsonEscape(std::string_view text) {
   return out;
 }
 
+// The ids of the mentions of roles (or of users) as a JSON array.
+std::string Ids(const std::vector<std::string>& mentions, bool roles) {
+  std::string ids = "[";
+  for (const std::string& mention : mentions) {
+    if (IsRoleMention(mention) != roles) continue;
+    if (ids.size() > 1) ids += ", ";
+    ids.append("\"").append(JsonEscape(MentionId(mention))).append("\"");
+  }
+  return ids + "]";
+}
+
 }  // namespace
 
 std::size_t Embed::Characters() const {
@@ -77,14 +91,27 @@ std::string DiscordBody(const Embed& embed, std::string_view username) {
   return DiscordBody(std::vector<const Embed*>{&embed}, username);
 }
 
-std::string DiscordBody(const std::vector<const Embed*>& embeds, std::string_view username) {
-  std::string body = kHead;
+std::string DiscordBody(const std::vector<const Embed*>& embeds, std::string_view username,
+                        const std::vector<std::string>& mentions) {
+  std::string body = "{\n";
+  std::string allowed;
+  if (!mentions.empty()) {
+    std::string content;
+    for (const std::string& mention : mentions) {
+      if (!content.empty()) content += ' ';
+      content += mention;
+    }
+    body.append("\t\t\t\"content\": \"").append(JsonEscape(content)).append("\",\n");
+    allowed =
+        fmt::format(", \"roles\": {}, \"users\": {}", Ids(mentions, true), Ids(mentions, false));
+  }
+  body += kEmbeds;
   for (std::size_t i = 0; i < embeds.size(); ++i) {
     if (i > 0) body += ", ";
     body += fmt::format(kEmbed, JsonEscape(embeds[i]->title), JsonEscape(embeds[i]->description),
                         embeds[i]->color);
   }
-  body += fmt::format(kTail, JsonEscape(username));
+  body += fmt::format(kTail, JsonEscape(username), allowed);
   return body;
 }
 

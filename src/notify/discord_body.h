@@ -1,7 +1,9 @@
 // The bodies posted to a Discord webhook: one embed per notification, green for a command let
 // through, red for a blocked one, teal and purple for the same of a command a plugin ran for a
 // player, blue for an RCON command, orange for a gap in the channel; one
-// post carries one embed, or, when notifications wait, several in order.
+// post carries one embed, or, when notifications wait, several in order. A post pings only the
+// roles and users its alert names, in its content; every post tells Discord so, so that no
+// text of a player's ever pings anyone.
 #pragma once
 
 #include <cstddef>
@@ -42,10 +44,14 @@ struct Embed {
 // An embed with its description cut to what Discord accepts.
 Embed MakeEmbed(std::string_view title, std::string description, int color);
 
-// The body of a post with one embed: nine lines, indented with TABs, every text escaped for
-// JSON.
+// The body of a post with one embed: ten lines, indented with TABs, every text escaped for JSON;
+// the last says "allowed_mentions": {"parse": []}, so that nothing in the post pings.
 std::string DiscordBody(const Embed& embed, std::string_view username);
-// The body of a post with several embeds, each written as in the body of one.
-std::string DiscordBody(const std::vector<const Embed*>& embeds, std::string_view username);
+// The body of a post with several embeds, each written as in the body of one. With `mentions`
+// (each "<@&ROLE_ID>" or "<@USER_ID>", see alerts.h), a first line of "content" holds them,
+// joined by spaces, and "allowed_mentions" names exactly those roles and users: they, and only
+// they, are pinged.
+std::string DiscordBody(const std::vector<const Embed*>& embeds, std::string_view username,
+                        const std::vector<std::string>& mentions = {});
 
 }  // namespace quillmark

@@ -1,6 +1,6 @@
 // The notifier's settings, read from the configuration: which webhook, under which name, at
-// which pace, and which commands are posted. The configuration checker reads them as the plugin
-// does.
+// which pace, which commands are posted, and which ping. The configuration checker reads them as
+// the plugin does.
 #include "notify/notify_settings.h"
 
 #include <utility>
@@ -99,6 +99,7 @@ NotifySettings ReadNotifySettings(const nlohmann::json& config,
       off("", fmt::format("the top level must be an object, but is {}", config.type_name()));
     return settings;
   }
+  settings.alerts = ReadAlerts(config, problems);
   const auto webhook = config.find("discordwh");
   if (webhook == config.end()) return settings;
   if (!webhook->is_string()) {

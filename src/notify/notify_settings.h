@@ -7,6 +7,7 @@
 
 #include "base/config.h"
 #include "host/libraries.h"
+#include "notify/alerts.h"
 #include "notify/delivery.h"
 
 namespace quillmark {
@@ -22,14 +23,16 @@ struct NotifySettings {
   // "discord"."notify": "blocked" posts only blocked console commands and RCON commands; "all"
   // (the default) posts every command.
   bool blocked_only = false;
+  // "alerts": the rules whose commands' posts ping, posted whatever "notify" says.
+  std::vector<AlertRule> alerts{};
 };
 
-// Reads "discordwh" and, when a webhook is named, "discord" and "messages"."sender" from
-// `config`. Each problem adds one, with its place, to `problems`: a "discordwh" that is not text
-// turns notifications off; a "messages" or "sender" of the wrong type, and a name Discord refuses
-// (empty, over 80 characters, or holding "discord" or "clyde" in any letter case), leave the
-// default name "No message", so that posts still go out; a "discord" setting out of its range
-// or of the wrong type keeps its default. Never throws.
+// Reads "discordwh", "alerts" (see alerts.h) and, when a webhook is named, "discord" and
+// "messages"."sender" from `config`. Each problem adds one, with its place, to `problems`: a
+// "discordwh" that is not text turns notifications off; a "messages" or "sender" of the wrong type,
+// and a name Discord refuses (empty, over 80 characters, or holding "discord" or "clyde" in any
+// letter case), leave the default name "No message", so that posts still go out; a "discord"
+// setting out of its range or of the wrong type keeps its default. Never throws.
 NotifySettings ReadNotifySettings(const nlohmann::json& config,
                                   std::vector<ConfigProblem>& problems);
 

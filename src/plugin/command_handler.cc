@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <string_view>
+#include <vector>
 
 #include "audit/audit_settings.h"
 #include "audit/audit_text.h"
@@ -107,13 +108,22 @@ constexpr std::string_view kExecutedText = ")\nExecuted: ";
 constexpr std::string_view kPluginRanText = ")\nRun by a plugin: ";
 constexpr std::string_view kPositionText = "\nPosition: ";
 
+// The mentions of the alerts the command matches, as it reached the server (no secret hidden
+// yet: what is hidden cannot hide a command word).
+std::vector<std::string> Mentions(const NotifySettings& settings, HostView units, bool allowed) {
+  if (settings.alerts.empty() || settings.webhook.empty()) return {};
+  return AlertMentions(settings.alerts, host::Utf16ToUtf8(units.data(), units.size()), !allowed);
+}
+
 // Hands the notification to delivery, when one is to be made, with the player as error lines
-// name them. A command let through is not posted when the channel is for blocked ones only.
-// Every text is shown as the audit line has it, Discord's markdown escaped, and counted escaped.
+// name them. A command let through is not posted when the channel is for blocked ones only,
+// unless an alert pings for it. Every text is shown as the audit line has it, Discord's markdown
+// escaped, and counted escaped.
 // The commands plugins run for a player take a share of the queue of their own, never the
 // player's: "plugin for <EOS id>", which no EOS id is.
-void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
-  if (allowed && settings.blocked_only) return;
+void Notify(const NotifySettings& settings, const Shown& shown, bool allowed,
+            std::vector<std::string> mentions) {
+  if (allowed && settings.blocked_only && mentions.empty()) return;
   const MarkdownField name(shown.name, kMaxField);
   std::string plugin_sender;
   std::string plugin_shown;
@@ -123,7 +133,7 @@ void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   }
   const std::string_view sender = shown.plugin ? plugin_sender : std::string_view(shown.eos_id);
   const std::string_view sender_shown = shown.plugin ? plugin_shown : std::string_view(name.text);
-  if (!AdmitNotification(settings, sender, sender_shown)) return;
+  if (!AdmitNotification(settings, sender, sender_shown, !mentions.empty())) return;
   const std::string_view executed = shown.plugin ? kPluginRanText : kExecutedText;
   const MarkdownField label(shown.label, kMaxField);
   const MarkdownField eos_id(shown.eos_id, kMaxField);
@@ -150,7 +160,7 @@ void Notify(const NotifySettings& settings, const Shown& shown, bool allowed) {
   const Notice notice = shown.plugin ? (allowed ? Notice::kPluginAllowed : Notice::kPluginBlocked)
                                      : (allowed ? Notice::kAllowed : Notice::kBlocked);
   PostToDiscord(settings, std::move(text), notice, std::move(player), std::string(sender),
-                std::string(sender_shown));
+                std::string(sender_shown), std::move(mentions));
 }
 
 // Tells the operator, once per command word under a configuration, which setting lets plugins
@@ -218,6 +228,8 @@ void AuditCommand(AShooterPlayerController* controller, FString& command, Comman
   const Configuration& configuration = CurrentConfiguration();
   const CommandAccount account = GatherAccount(controller, Units(command), configuration, source);
   const bool plugin = source == CommandSource::kPlugin;
+  std::vector<std::string> mentions =
+      Mentions(configuration.notify, Units(command), account.allowed);
 
   // The shown texts, every one escaped.
   Shown shown;
@@ -235,7 +247,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command, Comman
                 : fmt::format("Player {} ({}) executed {} at position {} on {}", shown.name,
                               shown.eos_id, shown.command, shown.position, shown.label));
     JournalCommand(account);
-    Notify(configuration.notify, shown, true);
+    Notify(configuration.notify, shown, true, std::move(mentions));
     return;
   }
   std::string line =
@@ -257,7 +269,7 @@ void AuditCommand(AShooterPlayerController* controller, FString& command, Comman
   if (plugin) WarnOfBlockedPluginCommand(configuration.plugin_commands, account.refused_word);
   JournalCommand(account);
   command.Empty();
-  Notify(configuration.notify, shown, false);
+  Notify(configuration.notify, shown, false, std::move(mentions));
   if (plugin) return;
   TellBlockedPlayer(controller, configuration.audit.blocked_message,
                     account.parts > 1 ? refused_part : shown.command);

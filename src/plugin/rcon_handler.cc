@@ -106,13 +106,14 @@ const std::string& ClientName(const RCONClientConnection* connection) {
 // The embed's description: "[<label>]\nRCON client: <client>\n<what>: <command>\n", where
 // <what> is "Executed" for a command packet, the label and the client cut as a player's fields
 // are, the command to what they leave; every text escaped for Discord's markdown, and counted
-// escaped. The client takes its share of the queue as a player does.
+// escaped. The client takes its share of the queue as a player does. `mentions`: the alerts'
+// (see AlertMentions) that ping for it.
 void Notify(const NotifySettings& settings, std::string_view label, std::string_view client,
-            std::string_view what, std::string_view command) {
+            std::string_view what, std::string_view command, std::vector<std::string> mentions) {
   const std::string who = std::string("RCON client ").append(ShownField(client, kMaxField).text);
   const MarkdownField shown_client(client, kMaxField);
   const std::string shown_who = std::string("RCON client ").append(shown_client.text);
-  if (!AdmitNotification(settings, who, shown_who)) return;
+  if (!AdmitNotification(settings, who, shown_who, !mentions.empty())) return;
   constexpr std::string_view kClientText = "]\nRCON client: ";
   const std::string what_text = fmt::format("\n{}: ", what);
   const MarkdownField shown_label(label, kMaxField);
@@ -124,7 +125,7 @@ void Notify(const NotifySettings& settings, std::string_view label, std::string_
                shown_command.text.size());
   text.append("[").append(shown_label.text).append(kClientText).append(shown_client.text);
   text.append(what_text).append(shown_command.text).append("\n");
-  PostToDiscord(settings, std::move(text), Notice::kRcon, who, who, shown_who);
+  PostToDiscord(settings, std::move(text), Notice::kRcon, who, who, shown_who, std::move(mentions));
 }
 
 constexpr char kBlanks[] = " \t\r\n";
@@ -175,6 +176,10 @@ void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packe
     if (IsBlank(body) || (packet.Type == kRconAuth && body == password)) return;
     if (packet.Type == kRconAuth) body = ShownAuthentication(body);
   }
+  // The alerts match the command before any secret is hidden; an RCON command is never blocked.
+  std::vector<std::string> mentions = configuration.notify.webhook.empty()
+                                          ? std::vector<std::string>()
+                                          : AlertMentions(configuration.notify.alerts, body, false);
   CommandAccount account;
   account.source = CommandSource::kRcon;
   account.command = HideSecrets(body, ServerPasswords());
@@ -186,13 +191,14 @@ void AuditPacket(const RCONClientConnection* connection, const RCONPacket& packe
   if (packet.Type == kRconExecCommand) {
     LogInfo(fmt::format("RCON client {} executed {} on {}", client, command, label));
     JournalCommand(account);
-    Notify(configuration.notify, label, client, "Executed", command);
+    Notify(configuration.notify, label, client, "Executed", command, std::move(mentions));
     return;
   }
   LogInfo(fmt::format("RCON client {} sent {} as a packet of type {} on {}", client, command,
                       packet.Type, label));
   JournalCommand(account);
-  Notify(configuration.notify, label, client, fmt::format("Sent as type {}", packet.Type), command);
+  Notify(configuration.notify, label, client, fmt::format("Sent as type {}", packet.Type), command,
+         std::move(mentions));
 }
 
 }  // namespace

@@ -131,7 +131,8 @@ TEST_F(SimServerTest, AllowedPostBodyIsByteForByte) {
             "{\n\t\t\t\"embeds\": [{\n\t\t\t\t\"title\": \":white_check_mark: Allowed Command\",\n"
             "\t\t\t\t\"description\": \"[S1]\\n Player: Rex (E1)\\nExecuted: give 1\\nPosition: "
             "X=1.000 Y=2.000 Z=3.000\\n\",\n\t\t\t\t\"color\": 65280\n\t\t\t}],\n\t\t\t"
-            "\"username\": \"Audit\",\n\t\t\t\"avatar_url\": null\n\t\t}");
+            "\"username\": \"Audit\",\n\t\t\t\"avatar_url\": null,\n\t\t\t"
+            "\"allowed_mentions\": {\"parse\": []}\n\t\t}");
 }
 
 TEST_F(SimServerTest, HostileCommandGivesValidJsonAndOneLogLine) {

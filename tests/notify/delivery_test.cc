@@ -533,3 +533,85 @@ TEST(DeliveryStopTest, AHostThatAnswersOnItsOwnThreadsIsHeardWhileItStops) {
 }
 
 }  // namespace
+
+namespace {
+
+// An alert: command `n` of `sender` whose post pings `mentions`.
+void SendAlert(Delivery& delivery, int n, std::vector<std::string> mentions,
+               const std::string& sender = "Mia") {
+  delivery.Enqueue(kHook, "Audit",
+                   {MakeEmbed(quillmark::kBlockedTitle, "Executed: say " + std::to_string(n), 1),
+                    std::string("P").append(std::to_string(n)), std::chrono::system_clock::now(),
+                    sender, sender, std::move(mentions)});
+}
+
+}  // namespace
+
+// An alert leads a post of its own, at the pace: the post before it ends where it waits, others
+// without a ping may follow it, and an alert that pings others starts the next post. Only the
+// posts it leads ping anyone.
+TEST_F(DeliveryTest, AnAlertLeadsItsOwnPostAtThePace) {
+  const std::vector<std::string> role = {"<@&7>"};
+  const std::vector<std::string> user = {"<@8>"};
+  Send(1);  // in flight
+  Send(2);
+  SendAlert(*delivery_, 3, role);
+  Send(4);
+  SendAlert(*delivery_, 5, role);
+  SendAlert(*delivery_, 6, user);
+  Send(7);
+  for (int post = 1; post <= 3; ++post) {
+    Reply("204 No Content");
+    After(1999ms);
+    EXPECT_EQ(Posts(), static_cast<std::size_t>(post));
+    After(1ms);
+    ASSERT_EQ(Posts(), static_cast<std::size_t>(post + 1));
+  }
+  EXPECT_EQ(Numbers(1), std::vector<int>{2});
+  EXPECT_EQ(Numbers(2), (std::vector<int>{3, 4, 5}));
+  EXPECT_EQ(Numbers(3), (std::vector<int>{6, 7}));
+  const std::vector<std::vector<std::string>> pings = {{}, {}, role, user};
+  for (std::size_t i = 0; i < pings.size(); ++i) {
+    const auto body = nlohmann::json::parse(transport_.Posts()[i].body);
+    std::string content;
+    for (const auto& m : pings[i]) content += m;
+    EXPECT_EQ(body.value("content", std::string()), content) << i;
+    EXPECT_EQ(body["allowed_mentions"]["parse"], nlohmann::json::array()) << i;
+    EXPECT_EQ(body["allowed_mentions"].size(), pings[i].empty() ? 1u : 3u) << i;
+  }
+}
+
+// With the queue full, an alert takes the place of a notification without a ping, even of a
+// sender with its fair share; a notification without a ping never takes an alert's place.
+TEST_F(DeliveryTest, AnAlertIsNeverTheOneToGiveWay) {
+  Make({30, 3});
+  Send(1, kHook, 0, "Mia");  // in flight
+  Send(2, kHook, 0, "Mia");
+  Send(3, kHook, 0, "Bob");
+  SendAlert(*delivery_, 4, {"<@9>"}, "Bob");  // takes 2's place: Mia has the most
+  Send(5, kHook, 0, "Carl");                  // takes 3's place, never 4's
+  Send(6, kHook, 0, "Dan");                   // everyone has one: omitted
+  EXPECT_EQ(delivery_->Waiting(), 3u);
+  EXPECT_EQ(delivery_->Counters().omitted, 3u);
+  Reply("204 No Content");
+  Make({30, 2});
+  SendAlert(*delivery_, 1, {"<@9>"});  // in flight
+  SendAlert(*delivery_, 2, {"<@9>"});
+  Send(3, kHook, 0, "Bob");  // finds only alerts: omitted
+  EXPECT_EQ(delivery_->Waiting(), 2u);
+  EXPECT_EQ(delivery_->Counters().omitted, 1u);
+  SendAlert(*delivery_, 4, {"<@9>"}, "Bob");  // among alerts, the fair share: 2 gives way
+  EXPECT_EQ(delivery_->Waiting(), 2u);
+  EXPECT_EQ(delivery_->Counters().omitted, 2u);
+  std::vector<std::string> shown;
+  for (int post = 0; post < 6 && delivery_->Owed() > 0; ++post) {
+    for (const std::string& d : transport_.Descriptions(Posts() - 1)) shown.push_back(d);
+    Reply("204 No Content");
+    After(2s);
+  }
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0], "Executed: say 1");
+  EXPECT_EQ(shown[1].rfind("1 more commands of Mia not shown", 0), 0u) << shown[1];
+  EXPECT_EQ(shown[2].rfind("1 more commands of Bob not shown", 0), 0u) << shown[2];
+  EXPECT_EQ(shown[3], "Executed: say 4");
+}

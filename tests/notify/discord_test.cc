@@ -29,7 +29,7 @@ std::string ExpectedBody(const std::string& title, const std::string& descriptio
          "\",\n\t\t\t\t\"description\": \"" + description +
          "\",\n\t\t\t\t\"color\": " + std::to_string(color) +
          "\n\t\t\t}],\n\t\t\t\"username\": \"" + username +
-         "\",\n\t\t\t\"avatar_url\": null\n\t\t}";
+         "\",\n\t\t\t\"avatar_url\": null,\n\t\t\t\"allowed_mentions\": {\"parse\": []}\n\t\t}";
 }
 
 class DiscordTest : public PluginFixture {

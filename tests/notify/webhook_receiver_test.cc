@@ -66,8 +66,64 @@ INSTANTIATE_TEST_SUITE_P(
         JudgeCase{"color_out_of_range",
                   json{{"embeds", {{{"title", "t"}, {"color", 16777216}}}}}.dump(),
                   "application/json", 400, 50035},
-        JudgeCase{"content_only", json{{"content", "hi"}}.dump(), "application/json", 204, 0}),
+        JudgeCase{"content_only", json{{"content", "hi"}}.dump(), "application/json", 204, 0},
+        JudgeCase{"content_over_limit", json{{"content", std::string(2001, 'c')}}.dump(),
+                  "application/json", 400, 50035},
+        JudgeCase{"mentions_named",
+                  With(Embed("d"), "allowed_mentions",
+                       json::parse(R"({"parse": [], "roles": ["1"], "users": ["2"]})"))
+                      .dump(),
+                  "application/json", 204, 0},
+        JudgeCase{
+            "parse_unknown_kind",
+            With(Embed("d"), "allowed_mentions", json::parse(R"({"parse": ["here"]})")).dump(),
+            "application/json", 400, 50035},
+        JudgeCase{"parse_users_and_users_list",
+                  With(Embed("d"), "allowed_mentions",
+                       json::parse(R"({"parse": ["users"], "users": []})"))
+                      .dump(),
+                  "application/json", 400, 50035},
+        JudgeCase{"parse_roles_and_roles_list",
+                  With(Embed("d"), "allowed_mentions",
+                       json::parse(R"({"parse": ["roles"], "roles": ["1"]})"))
+                      .dump(),
+                  "application/json", 400, 50035},
+        JudgeCase{"id_not_a_snowflake",
+                  With(Embed("d"), "allowed_mentions",
+                       json::parse(R"({"roles": ["18446744073709551616"]})"))
+                      .dump(),
+                  "application/json", 400, 50035},
+        JudgeCase{"more_than_100_ids",
+                  With(Embed("d"), "allowed_mentions",
+                       json{{"users", std::vector<std::string>(101, "1")}})
+                      .dump(),
+                  "application/json", 400, 50035}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Whom a post pings: the mentions of its content that allowed_mentions allows, every one when
+// it has none; never those of an embed.
+TEST(WebhookPingsTest, OnlyTheContentsAllowedMentionsPing) {
+  const std::string content = "<@&1> <@2> <@!3> @everyone <@&1> <@x>";
+  const struct {
+    json allowed;
+    std::vector<std::string> pings;
+  } cases[] = {
+      {json(), {"role 1", "user 2", "user 3", "everyone"}},
+      {json::parse(R"({"parse": []})"), {}},
+      {json::parse(R"({"parse": [], "roles": ["1"], "users": ["3"]})"), {"role 1", "user 3"}},
+      {json::parse(R"({"parse": ["users", "everyone"]})"), {"user 2", "user 3", "everyone"}},
+  };
+  for (const auto& c : cases) {
+    json post = With(Embed("<@&9> @everyone"), "content", content);
+    if (!c.allowed.is_null()) post["allowed_mentions"] = c.allowed;
+    EXPECT_EQ(quillmark::tools::WebhookPings(post.dump()), c.pings) << post.dump();
+  }
+  EXPECT_TRUE(quillmark::tools::WebhookPings(Embed("<@&9> @everyone").dump()).empty());
+  const json post = json::parse(R"({"content": "<@&1>", "embeds": [{"title": "t"}],
+      "username": "A", "allowed_mentions": {"parse": [], "roles": ["1"]}})");
+  EXPECT_EQ(quillmark::tools::DescribeWebhookPost(post.dump()),
+            "[discord] A | t | colour #000000\n[discord] pings role 1\n");
+}
 
 // Each line as Discord shows it: an escaped character alone, markdown left as written counted.
 TEST(WebhookDescriptionTest, ShowsPosterTitleColourAndEachLine) {

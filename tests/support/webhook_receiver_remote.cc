@@ -125,6 +125,7 @@ WebhookReceiver::Summary WebhookReceiver::GetSummary() {
     summary.webhooks.push_back(
         {order["webhook"], order["numbered"], order["out_of_order"], order["repeated"]});
   }
+  for (const auto& ping : taken["pings"]) summary.pings.push_back(ping);
   return summary;
 }
 

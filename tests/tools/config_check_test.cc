@@ -259,7 +259,34 @@ INSTANTIATE_TEST_SUITE_P(
                     "did you mean \"plugin-commands\""},
         FindingCase{"typo_plugin_words", R"({"plugin-commands":{"allowed":[]}})",
                     R"({"plugin-commands":{"allowed-commands":[]}})", "/plugin-commands/allowed",
-                    kWarning, "is not a key the plugin reads"}),
+                    kWarning, "is not a key the plugin reads"},
+        FindingCase{
+            "alert_mention_not_one",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"mention":["<@&1>","@here"]}]})",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"mention":["<@&1>","<@2>"]}]})",
+            "/alerts/0/mention/1", kError, "\"@here\" is not a mention"},
+        FindingCase{
+            "alert_without_mention",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"commands":["fly"]}]})",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"commands":["fly"],"mention":["<@2>"]}]})",
+            "/alerts/0", kError, "has no \"mention\": the rule is dropped"},
+        FindingCase{
+            "alert_blocked_not_boolean",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"blocked":1,"mention":["<@2>"]}]})",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"blocked":false,"mention":["<@2>"]}]})",
+            "/alerts/0/blocked", kError, "must be true or false"},
+        FindingCase{
+            "alert_word_never_matches",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"commands":["destroy all"],"mention":["<@2>"]}]})",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"commands":["destroyall"],"mention":["<@2>"]}]})",
+            "/alerts/0/commands/0", kWarning, "it never matches"},
+        FindingCase{
+            "alert_typo_key",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"mentions":["<@2>"],"mention":["<@2>"]}]})",
+            R"({"discordwh":"https://discord.com/api/webhooks/1/t","alerts":[{"mention":["<@2>"]}]})",
+            "/alerts/0/mentions", kWarning, "did you mean \"mention\""},
+        FindingCase{"alerts_without_webhook", R"({"alerts":[{"mention":["<@2>"]}]})",
+                    R"({"alerts":[]})", "/alerts", kWarning, "nothing pings"}),
     [](const ::testing::TestParamInfo<FindingCase>& param) {
       return std::string(param.param.name);
     });
