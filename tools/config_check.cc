@@ -26,9 +26,9 @@ using nlohmann::json;
 using Pointer = json::json_pointer;
 
 // The keys the plugin reads, at each level.
-const std::vector<std::string> kTopKeys = {"white-list", "admins", "discordwh", "messages",
-                                           "discord",    "rcon",   "journal",   "plugin-commands",
-                                           "alerts"};
+const std::vector<std::string> kTopKeys = {"white-list", "admins",          "discordwh",
+                                           "messages",   "discord",         "rcon",
+                                           "journal",    "plugin-commands", "alerts"};
 const std::vector<std::string> kEntryKeys = {"eosid", "groups", "allowed-commands"};
 const std::vector<std::string> kMessagesKeys = {"sender", "blocked"};
 const std::vector<std::string> kDiscordKeys = {"posts-per-minute", "queue-limit", "notify",

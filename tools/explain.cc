@@ -74,8 +74,7 @@ std::string Reason(const json& config, const PartTrace& part, const std::string&
 }  // namespace
 
 Explanation Explain(const nlohmann::json& config, const std::string& eos_id, bool admin,
-                    std::string_view command, const std::vector<std::string>& groups,
-                    bool plugin) {
+                    std::string_view command, const std::vector<std::string>& groups, bool plugin) {
   const AllowList rules(config);
   std::vector<ConfigProblem> problems;  // the checker's to report
   const PluginCommands plugin_commands = ReadPluginCommands(config, problems);

@@ -41,7 +41,7 @@ int RunExplain(const std::vector<std::string>& args, const char* usage) {
   std::string config_file;
   std::optional<std::string> eos_id;  // an empty id is an id: a player may have none
   bool admin = false;
-  bool plugin = false;  // a plugin runs the command for the player
+  bool plugin = false;              // a plugin runs the command for the player
   std::vector<std::string> groups;  // the Permissions plugin's groups the player is in
   // The options come first; the command is the rest, its words joined by spaces. After "--"
   // everything is the command, so that it may begin with "-".

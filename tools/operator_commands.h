@@ -17,9 +17,9 @@ bool AsksForHelp(const std::string& arg);
 // for bad usage (exit status 2).
 int RunCheck(const std::vector<std::string>& args, const char* usage);
 
-// explain --config <config.json> --eos <id> [--admin] [--groups A,B] [--] <command...>: the verdict and the
-// deciding rule of each part; 0 when let through, 1 when blocked, 2 when the file cannot be used
-// or the usage is bad.
+// explain --config <config.json> --eos <id> [--admin] [--plugin] [--groups A,B] [--] <command...>:
+// the verdict and the deciding rule of each part; 0 when let through, 1 when blocked, 2 when the
+// file cannot be used or the usage is bad.
 int RunExplain(const std::vector<std::string>& args, const char* usage);
 
 }  // namespace quillmark::tools

@@ -18,7 +18,8 @@
 // It also offers operators two commands on a configuration file, without a server:
 //
 //   quillmark-sim check <config.json>
-//   quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] [--groups A,B] <command...>
+//   quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin]
+//                         [--groups A,B] <command...>
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -54,8 +55,8 @@ constexpr char kUsage[] =
     "[--log FILE] [--stats] [--callbacks-on-worker] [--shutdown] [--rcon-port N] "
     "[--rcon-port-file FILE] [MAP?OPTIONS] [server options...]\n"
     "       quillmark-sim check <config.json>\n"
-    "       quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin] [--groups A,B] "
-    "<command...>\n";
+    "       quillmark-sim explain --config <config.json> --eos <id> [--admin] [--plugin]"
+    " [--groups A,B] <command...>\n";
 
 // The usage, on standard output when it was asked for (exit status 0), else on the error output
 // (exit status 2).

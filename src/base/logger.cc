@@ -67,10 +67,6 @@ void LogError(const std::string& text) {
   if (const auto& logger = PluginLogger()) logger->error(text);
 }
 
-void LogWarning(const std::string& text) {
-  if (const auto& logger = PluginLogger()) logger->warn(text);
-}
-
 void LogFailure(std::string_view what, std::string_view why) noexcept {
   try {
     std::string line;

@@ -27,7 +27,6 @@ void CreatePluginLogger();
 // Write one finished text, as it is (braces included), at level info, warning or error. Any
 // thread; nothing is written before the logger exists.
 void LogInfo(const std::string& text);
-void LogWarning(const std::string& text);
 void LogError(const std::string& text);
 // The same at level warning, for what the operator should change or know.
 void LogWarning(const std::string& text);
