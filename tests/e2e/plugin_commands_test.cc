@@ -104,14 +104,7 @@ TEST_F(ShopTest, APluginsFloodTakesItsOwnShareNotThePlayers) {
           "sleep 3\n");
   EXPECT_EQ(play.exit_code, 0);
   EXPECT_EQ(play.err, "");
-  std::vector<std::string> shown;
-  for (const json& embed : Embeds()) {
-    const std::string description = embed["description"];
-    const auto say = description.find("say ");
-    shown.push_back(say == std::string::npos
-                        ? description
-                        : description.substr(say + 4, description.find('\n', say) - say - 4));
-  }
+  const std::vector<std::string> shown = SaidInEmbeds();
   std::vector<std::string> expected;
   for (int n = 1; n <= 19; ++n) expected.push_back(std::to_string(n));
   ASSERT_EQ(shown.size(), 21u);

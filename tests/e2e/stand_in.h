@@ -172,6 +172,19 @@ class StandInTest : public ::testing::Test {
     }
     return embeds;
   }
+  // What each embed says after "say " (to the end of that line), or its whole description when
+  // it says nothing: the order and the gaps of a play of "say <n>" commands.
+  std::vector<std::string> SaidInEmbeds() {
+    std::vector<std::string> said;
+    for (const nlohmann::json& embed : Embeds()) {
+      const std::string description = embed["description"];
+      const auto say = description.find("say ");
+      said.push_back(say == std::string::npos
+                         ? description
+                         : description.substr(say + 4, description.find('\n', say) - say - 4));
+    }
+    return said;
+  }
 
   ServerFolder folder_;
   WebhookReceiver receiver_{Scaled()};
