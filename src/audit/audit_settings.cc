@@ -4,14 +4,6 @@
 #include "audit/audit_text.h"
 
 namespace quillmark {
-namespace {
-
-// A value as a problem quotes it: its type and a short, one-line rendering.
-std::string Described(const nlohmann::json& value) {
-  return fmt::format("{} {}", value.type_name(), ShownConfigText(value.dump(), 60));
-}
-
-}  // namespace
 
 AuditSettings ReadAuditSettings(const nlohmann::json& config,
                                 std::vector<ConfigProblem>& problems) {
@@ -22,12 +14,12 @@ AuditSettings ReadAuditSettings(const nlohmann::json& config,
     if (!rcon->is_object()) {
       problems.push_back({"/rcon", fmt::format("config.json: \"rcon\" must be an object, but is "
                                                "{}: RCON commands are audited",
-                                               Described(*rcon))});
+                                               DescribedConfigValue(*rcon))});
     } else if (audit != rcon->end() && !audit->is_boolean()) {
       problems.push_back({"/rcon/audit", fmt::format("config.json: \"rcon\".\"audit\" must be "
                                                      "true or false, but is {}: RCON commands "
                                                      "are audited",
-                                                     Described(*audit))});
+                                                     DescribedConfigValue(*audit))});
     } else if (audit != rcon->end()) {
       settings.audit_rcon = audit->get<bool>();
     }
@@ -46,7 +38,7 @@ AuditSettings ReadAuditSettings(const nlohmann::json& config,
     problems.push_back({"/messages/blocked", fmt::format("config.json: \"messages\".\"blocked\" "
                                                          "must be text, but is {}: blocked "
                                                          "players are not told",
-                                                         Described(*blocked))});
+                                                         DescribedConfigValue(*blocked))});
     return settings;
   }
   settings.blocked_message = blocked->get<std::string>();

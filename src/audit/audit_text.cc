@@ -250,4 +250,8 @@ std::string ShownConfigText(std::string_view text, std::size_t limit) {
   return CutCharacters(EscapeForDisplay(MaskUrlsIn(text)), limit);
 }
 
+std::string DescribedConfigValue(const nlohmann::json& value) {
+  return fmt::format("{} {}", value.type_name(), ShownConfigText(value.dump(), 60));
+}
+
 }  // namespace quillmark

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/libraries.h"
+
 namespace quillmark {
 
 // ASCII letters A-Z become a-z; every other byte is kept. Letters beyond ASCII keep their case
@@ -44,5 +46,7 @@ std::size_t CountCharacters(std::string_view text);
 // file quotes it: every URL in it masked (MaskUrlsIn: a webhook's token is never shown, whatever
 // key it was written under), escaped to one line, cut to at most `limit` characters.
 std::string ShownConfigText(std::string_view text, std::size_t limit = std::string_view::npos);
+// A value of config.json as a problem quotes it: its type and a short, one-line rendering.
+std::string DescribedConfigValue(const nlohmann::json& value);
 
 }  // namespace quillmark

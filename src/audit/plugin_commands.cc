@@ -8,11 +8,6 @@
 namespace quillmark {
 namespace {
 
-// A value as a problem quotes it: its type and a short, one-line rendering.
-std::string Described(const nlohmann::json& value) {
-  return fmt::format("{} {}", value.type_name(), ShownConfigText(value.dump(), 60));
-}
-
 constexpr char kOwnOnly[] = "plugins run only what their players may";
 
 }  // namespace
@@ -50,7 +45,7 @@ PluginCommands ReadPluginCommands(const nlohmann::json& config,
     problems.push_back({"/plugin-commands",
                         fmt::format("config.json: \"plugin-commands\" must be an object, but is "
                                     "{}: {}",
-                                    Described(*plugin), kOwnOnly)});
+                                    DescribedConfigValue(*plugin), kOwnOnly)});
     return {};
   }
   const auto words = plugin->find("allowed-commands");
@@ -59,7 +54,7 @@ PluginCommands ReadPluginCommands(const nlohmann::json& config,
     problems.push_back({"/plugin-commands/allowed-commands",
                         fmt::format("config.json: \"plugin-commands\".\"allowed-commands\" must "
                                     "be an array of command words, but is {}: {}",
-                                    Described(*words), kOwnOnly)});
+                                    DescribedConfigValue(*words), kOwnOnly)});
     return {};
   }
   for (std::size_t i = 0; i < words->size(); ++i) {
@@ -69,7 +64,7 @@ PluginCommands ReadPluginCommands(const nlohmann::json& config,
                         fmt::format("config.json: \"plugin-commands\".\"allowed-commands\" holds "
                                     "{} at /plugin-commands/allowed-commands/{}, which is not a "
                                     "command word: it is passed over",
-                                    Described(element), i)});
+                                    DescribedConfigValue(element), i)});
   }
   return PluginCommands(*words);
 }

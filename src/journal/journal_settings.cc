@@ -8,10 +8,6 @@
 namespace quillmark {
 namespace {
 
-std::string Described(const nlohmann::json& value) {
-  return fmt::format("{} {}", value.type_name(), ShownConfigText(value.dump(), 60));
-}
-
 // A whole number from `low` up, or a problem.
 bool ReadCount(const nlohmann::json& journal, const char* key, std::int64_t low, std::int64_t& out,
                std::vector<ConfigProblem>& problems) {
@@ -28,7 +24,7 @@ bool ReadCount(const nlohmann::json& journal, const char* key, std::int64_t low,
   problems.push_back({fmt::format("/journal/{}", key),
                       fmt::format("config.json: \"journal\".\"{}\" must be a whole number from "
                                   "{} up, but is {}: it is {}",
-                                  key, low, Described(*value), out)});
+                                  key, low, DescribedConfigValue(*value), out)});
   return false;
 }
 
@@ -43,7 +39,7 @@ JournalSettings ReadJournalSettings(const nlohmann::json& config,
   if (!journal->is_object()) {
     problems.push_back({"/journal", fmt::format("config.json: \"journal\" must be an object, but "
                                                 "is {}: the journal is kept in \"journal\"",
-                                                Described(*journal))});
+                                                DescribedConfigValue(*journal))});
     return settings;
   }
   if (const auto enabled = journal->find("enabled");
@@ -54,7 +50,7 @@ JournalSettings ReadJournalSettings(const nlohmann::json& config,
       problems.push_back(
           {"/journal/enabled", fmt::format("config.json: \"journal\".\"enabled\" must be true or "
                                            "false, but is {}: the journal is kept",
-                                           Described(*enabled))});
+                                           DescribedConfigValue(*enabled))});
     }
   }
   if (const auto folder = journal->find("folder"); folder != journal->end() && !folder->is_null()) {
@@ -65,7 +61,7 @@ JournalSettings ReadJournalSettings(const nlohmann::json& config,
           {"/journal/folder", fmt::format("config.json: \"journal\".\"folder\" must be a folder's "
                                           "name or path, but is {}: the journal is kept in "
                                           "\"journal\"",
-                                          Described(*folder))});
+                                          DescribedConfigValue(*folder))});
     }
   }
   ReadCount(*journal, "keep-days", 0, settings.keep_days, problems);
